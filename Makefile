@@ -20,7 +20,8 @@ build: build-windows build-host
 
 build-windows: bootstrap
 	@[ -f $(WIN)/build.ninja ] || cmake -S . -B $(WIN) -G Ninja \
-	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake -DQL_DEPS_PREFIX=$(QL_DEPS_PREFIX)
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake -DQL_DEPS_PREFIX=$(QL_DEPS_PREFIX) \
+	  -DQL_HOST_BUILD_DIR=$(abspath $(HOST))
 	cmake --build $(WIN) -j $(JOBS)
 
 build-host: bootstrap

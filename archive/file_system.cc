@@ -343,7 +343,13 @@ bool DeleteFileForce(const std::wstring& path) {
 }
 
 bool SetFileAttrib(const std::wstring& path, uint32_t attributes) {
-  return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
+  // Archives made on Unix carry the file mode in the high 16 bits (flagged by
+  // 0x8000); Windows refuses attribute words with bits it does not know, so
+  // only the bits SetFileAttributesW accepts are passed on.
+  constexpr uint32_t kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                 FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  return ::SetFileAttributesW(path.c_str(), attributes & kSettable) != FALSE;
 }
 
 }  // namespace arc

@@ -1,0 +1,99 @@
+// One run of the downloader: probe the URL, reuse or plan the slices, drive
+// them on one libcurl multi handle, finish the file. The whole run, every
+// libcurl callback included, happens on the run's own task.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <string>
+
+#include "downloader/options.h"
+#include "downloader/result.h"
+
+namespace courier {
+
+class Slice;
+class SliceManager;
+class ProgressHandler;
+class SpeedHandler;
+
+// The run's download state as callers read it.
+enum DownloadState : int32_t {
+  kIdle = 0,
+  kDownloading = 1,
+  kPaused = 2,
+};
+
+// What the probe learnt about the file; an attempt overwrites only what its
+// own headers carry.
+struct FileInfo {
+  bool accept_ranges = true;
+  int64_t file_size = -1;
+  std::string content_md5;
+  std::string redirect_url;
+};
+
+// Owns one libcurl easy handle.
+class ScopedCurl {
+ public:
+  ScopedCurl() : curl_(curl_easy_init()) {}
+  ~ScopedCurl() {
+    if (curl_ != nullptr) curl_easy_cleanup(curl_);
+  }
+  ScopedCurl(const ScopedCurl&) = delete;
+  ScopedCurl& operator=(const ScopedCurl&) = delete;
+  CURL* get() const { return curl_; }
+
+ private:
+  CURL* curl_;
+};
+
+class EntryHandler {
+ public:
+  EntryHandler();
+  ~EntryHandler();  // waits until the task has returned
+  EntryHandler(const EntryHandler&) = delete;
+  EntryHandler& operator=(const EntryHandler&) = delete;
+
+  std::shared_future<Result> start(Options* options);
+  std::shared_future<Result> future() const { return future_; }
+
+  // Called from any thread; each is one atomic store.
+  void setUserStop() { user_stop_ = true; }
+  void setPaused(bool paused) { paused_ = paused; }
+  int32_t downloadState() const { return download_state_.load(); }
+  void setDownloadState(int32_t state) { download_state_ = state; }
+  // The run has reached its transfer phase (its slice manager exists).
+  bool inTransferPhase() const { return transfer_phase_.load(); }
+
+ private:
+  Result runTask();
+  Result downloadFile();
+  bool fetchFileInfo(const std::string& url, FileInfo* info);
+  void readFinishedTransfers();
+  // The next slice to start (or restart), or none.
+  std::shared_ptr<Slice> chooseSliceToStart();
+  bool stopRequested() const;
+
+  static size_t __WriteHeaderCallback(char* data, size_t size, size_t count, void* info);
+  static size_t __WriteBodyCallback(char* data, size_t size, size_t count, void* user);
+  static int ProbeProgressCallback(void* handler, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+  std::shared_future<Result> future_;
+  Options* options_ = nullptr;
+  std::shared_ptr<SliceManager> slice_manager_;
+  std::shared_ptr<ProgressHandler> progress_handler_;
+  std::shared_ptr<SpeedHandler> speed_handler_;
+  CURLM* multi_ = nullptr;
+  std::shared_ptr<ScopedCurl> probe_;
+  std::atomic<bool> user_stop_{false};
+  std::atomic<bool> paused_{false};
+  std::atomic<int32_t> download_state_{kIdle};
+  std::atomic<bool> transfer_phase_{false};
+};
+
+}  // namespace courier

@@ -1,0 +1,49 @@
+// The downloader's result codes. The text of each value is its own name; the
+// download log quotes it when a slice cannot be started.
+#pragma once
+
+#include <cstdint>
+
+namespace courier {
+
+enum Result : int32_t {
+  SUCCESSED = 0,
+  UNKNOWN_ERROR = 1,
+  INVALID_URL = 2,
+  INVALID_INDEX_FORMAT = 3,
+  INVALID_TARGET_FILE_PATH = 4,
+  INVALID_THREAD_NUM = 5,
+  INVALID_HASH_POLICY = 6,
+  INVALID_SLICE_POLICY = 7,
+  INVALID_NETWORK_CONN_TIMEOUT = 8,
+  INVALID_NETWORK_READ_TIMEOUT = 9,
+  INVALID_FETCH_FILE_INFO_RETRY_TIMES = 10,
+  ALREADY_DOWNLOADING = 11,
+  CANCELED = 12,
+  RENAME_TMP_FILE_FAILED = 13,
+  OPEN_INDEX_FILE_FAILED = 14,
+  TMP_FILE_EXPIRED = 15,
+  INIT_CURL_FAILED = 16,
+  INIT_CURL_MULTI_FAILED = 17,
+  SET_CURL_OPTION_FAILED = 18,
+  ADD_CURL_HANDLE_FAILED = 19,
+  CREATE_TARGET_FILE_FAILED = 20,
+  CREATE_TMP_FILE_FAILED = 21,
+  OPEN_TMP_FILE_FAILED = 22,
+  URL_DIFFERENT = 23,
+  TMP_FILE_SIZE_ERROR = 24,
+  TMP_FILE_CANNOT_RW = 25,
+  FLUSH_TMP_FILE_FAILED = 26,
+  UPDATE_INDEX_FILE_FAILED = 27,
+  SLICE_DOWNLOAD_FAILED = 28,
+  HASH_VERIFY_NOT_PASS = 29,
+  CALCULATE_HASH_FAILED = 30,
+  FETCH_FILE_INFO_FAILED = 31,
+  REDIRECT_URL_DIFFERENT = 32,
+  NOT_CLEARLY_RESULT = 33,
+};
+
+// The value's name ("SUCCESSED", "CANCELED", ...); "UNKNOWN" outside the table.
+const char* ResultName(Result result);
+
+}  // namespace courier
