@@ -24,13 +24,14 @@ if(WIN32)
   ql_static(QL::zlib libz.a)
   ql_static(QL::sqlite libsqlite3.a)
   ql_static(QL::sqlitecpp libSQLiteCpp.a)
-  set_property(TARGET QL::sqlitecpp PROPERTY INTERFACE_LINK_LIBRARIES QL::sqlite)
+  set_target_properties(QL::sqlitecpp PROPERTIES INTERFACE_LINK_LIBRARIES QL::sqlite
+    INTERFACE_COMPILE_DEFINITIONS SQLITE_ENABLE_COLUMN_METADATA)
   ql_static(QL::crypto libcrypto.a)
-  set_property(TARGET QL::crypto PROPERTY INTERFACE_LINK_LIBRARIES ws2_32 crypt32 bcrypt)
+  set_property(TARGET QL::crypto PROPERTY INTERFACE_LINK_LIBRARIES ws2_32)
   ql_static(QL::curl libcurl.a)
   set_target_properties(QL::curl PROPERTIES
     INTERFACE_COMPILE_DEFINITIONS CURL_STATICLIB
-    INTERFACE_LINK_LIBRARIES "QL::zlib;ws2_32;crypt32;bcrypt;winmm;advapi32;secur32;normaliz;iphlpapi")
+    INTERFACE_LINK_LIBRARIES "QL::zlib;ws2_32;crypt32;bcrypt;advapi32")
 
   ql_static(QL::gtest libgtest.a)
   ql_static(QL::gtest_main libgtest_main.a)

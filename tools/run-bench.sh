@@ -8,6 +8,7 @@ export QL_WINE="$QL_WIN_BUILD/wine-exec"
 prefix=$(sed -n 's/^QL_WINEPREFIX:PATH=//p' "$QL_WIN_BUILD/CMakeCache.txt")
 "$here/tools/wine-prefix.sh" "$prefix"
 WINEPREFIX="$prefix" /usr/lib/wine/wineserver -p 60
+"$QL_WINE" cmd.exe /c exit 0 >/dev/null 2>&1 || true
 rc=0
 for run in "$here"/bench/*/run.sh; do
   [ -f "$run" ] || continue
