@@ -107,6 +107,14 @@ struct GdiObjectTraits {
   static void Close(Handle h) noexcept { ::DeleteObject(h); }
 };
 
+// Service control manager and service handles.
+struct ServiceHandleTraits {
+  using Handle = SC_HANDLE;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::CloseServiceHandle(h); }
+};
+
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;  // files, events, mutexes, processes, threads, mappings
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
@@ -114,5 +122,6 @@ using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
 using ScopedMappedView = ScopedHandle<MappedViewTraits>;
 using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits>;
 using ScopedGdiObject = ScopedHandle<GdiObjectTraits>;
+using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
 
 }  // namespace base

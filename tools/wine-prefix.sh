@@ -3,7 +3,7 @@
 # rely on; later calls return at once. Bump "version" when a setting changes.
 set -euo pipefail
 prefix=${1:?usage: wine-prefix.sh <prefix-dir>}
-version=1
+version=2
 stamp="$prefix/.quillorane-rig"
 
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ] && exit 0
@@ -21,5 +21,10 @@ echo "wine-prefix: creating $prefix"
 for face in "Microsoft YaHei" "微软雅黑" "SimSun" "宋体"; do
   "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
 done
-/usr/lib/wine/wineserver -w
+# Z: is Wine's view of the Linux root and would look like a fixed disk to the
+# install-drive choice; in the rig it is a network drive.
+"$wine" reg add 'HKLM\Software\Wine\Drives' /v 'z:' /d network /f >/dev/null 2>&1
+# Let the registry reach the disk, but never hang on a wineserver that another
+# run keeps alive (-p): it saves the registry when it ends anyway.
+timeout 30 /usr/lib/wine/wineserver -w || true
 echo "$version" > "$stamp"

@@ -1,0 +1,27 @@
+#include "base/device_io.h"
+
+namespace base {
+namespace {
+
+class SystemDevices final : public DeviceIo {
+ public:
+  ScopedKernelHandle Open(const std::wstring& path, DWORD access, DWORD share) override {
+    return ScopedKernelHandle(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr));
+  }
+
+  bool Control(HANDLE device, DWORD code, const void* in, DWORD in_size, void* out, DWORD out_size,
+               DWORD* returned) override {
+    DWORD ignored = 0;
+    return ::DeviceIoControl(device, code, const_cast<void*>(in), in_size, out, out_size,
+                             returned != nullptr ? returned : &ignored, nullptr) != FALSE;
+  }
+};
+
+}  // namespace
+
+DeviceIo& SystemDeviceIo() {
+  static SystemDevices devices;
+  return devices;
+}
+
+}  // namespace base
