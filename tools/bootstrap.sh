@@ -641,6 +641,14 @@ sevenzip_check() {
   grep -qa '7zAES' "$dll" || { echo "7z.dll lacks the 7zAES coder"; exit 1; }
 }
 
+# The telemetry client reports to a host name of the project's; on this
+# machine it is the loopback collector of the tests and of `make run`.
+ensure_test_hosts() {
+  local line="127.0.0.1 report.quillorane.test"
+  grep -qE '^127\.0\.0\.1[[:space:]].*\breport\.quillorane\.test\b' /etc/hosts ||
+    echo "$line" >>/etc/hosts || die "cannot add '$line' to /etc/hosts"
+}
+
 # ---------------------------------------------------------------------------
 # Main
 # ---------------------------------------------------------------------------
@@ -655,6 +663,7 @@ main() {
   fi
 
   ensure_apt_packages
+  ensure_test_hosts
 
   [[ -f $TOOLCHAIN_FILE ]] || die "missing CMake toolchain file $TOOLCHAIN_FILE"
   local tool
