@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# Prints round-trip latency and throughput of the IPC channel and of a named
+# pipe, for 64 B, 2 KiB and 1 MiB messages between two processes.
+set -euo pipefail
+exec "${QL_WINE:?}" "${QL_WIN_BUILD:?}/bench/ipc/ipc_bench.exe"
