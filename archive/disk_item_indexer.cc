@@ -33,18 +33,6 @@ DiskItemIndexer::DiskItemIndexer(const DiskItem& folder, const std::wstring& fil
   if (!folder_.IsDir()) throw ArchiveException(L"'" + folder_.Name() + L"' is not a directory!", 267);
 }
 
-namespace {
-
-std::wstring WithoutFolderAndExtension(const std::wstring& path) {
-  const size_t sep = path.find_last_of(L"\\/");
-  std::wstring name = sep == std::wstring::npos ? path : path.substr(sep + 1);
-  const size_t dot = name.rfind(L'.');
-  if (dot != std::wstring::npos) name.resize(dot);
-  return name;
-}
-
-}  // namespace
-
 void DiskItemIndexer::ListDirectory(std::vector<DiskItem>& result, bool recursive,
                                     const std::wstring& prefix) const {
   const std::wstring& folder_path = folder_.Path();
@@ -60,7 +48,7 @@ void DiskItemIndexer::ListDirectory(std::vector<DiskItem>& result, bool recursiv
 
   const size_t last_sep = folder_path.find_last_of(L"\\/");
   const bool keep_root = filter_.empty() || last_sep == std::wstring::npos || last_sep == 0 ||
-                         WithoutFolderAndExtension(folder_.InArchivePath()) != folder_.Name();
+                         NameWithoutExtension(folder_.InArchivePath()) != folder_.Name();
   std::wstring archive_folder = keep_root ? folder_.InArchivePath() : std::wstring();
   if (!prefix.empty()) archive_folder = archive_folder.empty() ? prefix : archive_folder + L"\\" + prefix;
 

@@ -53,12 +53,7 @@ namespace {
 
 // An item stored without a path is named after the archive: core.7z gives core.
 std::wstring NameFromArchive(const std::wstring& in_file) {
-  if (in_file.empty()) return L"[Content]";
-  const size_t sep = in_file.find_last_of(L"\\/");
-  std::wstring name = sep == std::wstring::npos ? in_file : in_file.substr(sep + 1);
-  const size_t dot = name.rfind(L'.');
-  if (dot != std::wstring::npos) name.resize(dot);
-  return name;
+  return in_file.empty() ? L"[Content]" : NameWithoutExtension(in_file);
 }
 
 }  // namespace

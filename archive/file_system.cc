@@ -87,6 +87,14 @@ bool IsDriveRootPath(const std::wstring& path) noexcept {
 
 using namespace path_prefix;
 
+std::wstring NameWithoutExtension(const std::wstring& path) {
+  const size_t sep = path.find_last_of(L"\\/");
+  std::wstring name = sep == std::wstring::npos ? path : path.substr(sep + 1);
+  const size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos) name.resize(dot);
+  return name;
+}
+
 namespace {
 
 using FindFirstStreamWFunc = HANDLE(WINAPI*)(LPCWSTR, STREAM_INFO_LEVELS, LPVOID, DWORD);

@@ -1,7 +1,7 @@
 // The file-system work the archive layer does around the engine: folder
-// trees, forced deletion, file lookups (alternate data streams included) and
-// the analysis of path prefixes. Failures are answered with false and leave
-// the Windows last-error value for the caller.
+// trees, forced deletion, file lookups (alternate data streams included),
+// file names and the analysis of path prefixes. Failures are answered with
+// false and leave the Windows last-error value for the caller.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +34,10 @@ bool CreateDirectoryTree(const std::wstring& path);
 bool DeleteFileForce(const std::wstring& path);
 
 bool SetFileAttrib(const std::wstring& path, uint32_t attributes);
+
+// The last component of `path` without its extension: "C:\dl\core.7z" gives
+// "core".
+std::wstring NameWithoutExtension(const std::wstring& path);
 
 // Walks the alternate data streams of a file.
 class AltStreamEnumerator {

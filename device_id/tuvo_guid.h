@@ -3,13 +3,10 @@
 // so the two are cached and reused independently.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
-#include <string_view>
 
 #include "device_id/device_id_section.h"
-#include "device_id/seq_id_generator.h"
+#include "device_id/section_id_generator.h"
 
 namespace base {
 
@@ -23,21 +20,10 @@ namespace tuvo_guid {
 // Profile: <app data>\Orvalis\Pellgrave\GlobalMgr.db.
 inline constexpr char kProfileFolder[] = "Pellgrave";
 
-class CSeqIDGenerator {
- public:
-  virtual ~CSeqIDGenerator() = default;
-
-  // Leaves the identifier in the ".TUGuid" section's identifier bytes.
-  bool Generate();
-  bool ReadProfile(const std::string& path, const device_id::ProfileDigests& digests, bool mac_present,
-                   bool disk_present, bool cpu_present, bool& cpu_flag);
-  void WriteProfile(HANDLE file, const std::string& path, const device_id::ProfileDigests& digests);
-  device_id::Digest DigestHex(std::string_view text);
-  device_id::ProfileFile OpenProfileFile();
-};
-
 // This image's ".TUGuid" section.
 device_id::DeviceIdSection& DeviceIdSection();
+
+using CSeqIDGenerator = device_id::SectionIdGenerator<DeviceIdSection, kProfileFolder>;
 
 }  // namespace tuvo_guid
 }  // namespace base

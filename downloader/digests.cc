@@ -9,6 +9,41 @@ namespace {
 inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 inline uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
+// Appends `data` to a 64-byte block that holds `fill` bytes, handing every
+// block it completes to `transform`; answers how many bytes the block holds.
+template <typename Transform>
+size_t AppendToBlock(uint8_t* block, size_t fill, const void* data, size_t length, Transform&& transform) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (length > 0) {
+    const size_t take = std::min(length, 64 - fill);
+    std::memcpy(block + fill, p, take);
+    fill += take;
+    p += take;
+    length -= take;
+    if (fill == 64) {
+      transform(block);
+      fill = 0;
+    }
+  }
+  return fill;
+}
+
+// The message padding all three hashes use: 0x80, zeros up to 56 bytes into
+// a block, then the message length in bits as 8 bytes, fed through `update`.
+template <typename Update>
+void AppendPadding(uint64_t bits, bool big_endian_length, Update&& update) {
+  static constexpr uint8_t kPad[64] = {0x80};
+  const size_t fill = static_cast<size_t>((bits / 8) % 64);
+  update(kPad, fill < 56 ? 56 - fill : 120 - fill);
+  uint8_t length_bytes[8];
+  for (int i = 0; i < 8; ++i) length_bytes[i] = static_cast<uint8_t>(bits >> (big_endian_length ? 56 - 8 * i : 8 * i));
+  update(length_bytes, 8);
+}
+
+inline uint32_t LoadBigEndian(const uint8_t* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
 void Md5Transform(uint32_t state[4], const uint8_t block[64]) {
   static constexpr uint32_t kK[64] = {
       0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
@@ -68,10 +103,7 @@ void Sha256Transform(uint32_t state[8], const uint8_t block[64]) {
       0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
       0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
   uint32_t w[64];
-  for (int i = 0; i < 16; ++i) {
-    w[i] = (uint32_t(block[i * 4]) << 24) | (uint32_t(block[i * 4 + 1]) << 16) | (uint32_t(block[i * 4 + 2]) << 8) |
-           uint32_t(block[i * 4 + 3]);
-  }
+  for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian(block + i * 4);
   for (int i = 16; i < 64; ++i) {
     const uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
     const uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
@@ -116,30 +148,13 @@ void Md5Init(Md5Context* ctx) {
 }
 
 void Md5Update(Md5Context* ctx, const void* data, size_t length) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  size_t fill = static_cast<size_t>((ctx->bit_count / 8) % 64);
+  const size_t fill = static_cast<size_t>((ctx->bit_count / 8) % 64);
   ctx->bit_count += static_cast<uint64_t>(length) * 8;
-  while (length > 0) {
-    const size_t take = std::min(length, 64 - fill);
-    std::memcpy(ctx->block + fill, p, take);
-    fill += take;
-    p += take;
-    length -= take;
-    if (fill == 64) {
-      Md5Transform(ctx->state, ctx->block);
-      fill = 0;
-    }
-  }
+  AppendToBlock(ctx->block, fill, data, length, [ctx](const uint8_t* block) { Md5Transform(ctx->state, block); });
 }
 
 std::array<uint8_t, 16> Md5Final(Md5Context* ctx) {
-  const uint64_t bits = ctx->bit_count;
-  static constexpr uint8_t kPad[64] = {0x80};
-  const size_t fill = static_cast<size_t>((bits / 8) % 64);
-  Md5Update(ctx, kPad, fill < 56 ? 56 - fill : 120 - fill);
-  uint8_t length_bytes[8];
-  for (int i = 0; i < 8; ++i) length_bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-  Md5Update(ctx, length_bytes, 8);
+  AppendPadding(ctx->bit_count, false, [ctx](const void* data, size_t length) { Md5Update(ctx, data, length); });
   std::array<uint8_t, 16> digest{};
   for (int i = 0; i < 4; ++i) {
     for (int j = 0; j < 4; ++j) digest[i * 4 + j] = static_cast<uint8_t>(ctx->state[i] >> (8 * j));
@@ -156,29 +171,15 @@ void Sha256Init(Sha256Context* ctx) {
 }
 
 void Sha256Update(Sha256Context* ctx, const void* data, size_t length) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  while (length > 0) {
-    const size_t take = std::min(length, 64 - ctx->fill);
-    std::memcpy(ctx->block + ctx->fill, p, take);
-    ctx->fill += take;
-    p += take;
-    length -= take;
-    if (ctx->fill == 64) {
-      Sha256Transform(ctx->state, ctx->block);
-      ++ctx->block_count;
-      ctx->fill = 0;
-    }
-  }
+  ctx->fill = AppendToBlock(ctx->block, ctx->fill, data, length, [ctx](const uint8_t* block) {
+    Sha256Transform(ctx->state, block);
+    ++ctx->block_count;
+  });
 }
 
 std::array<uint8_t, 32> Sha256Final(Sha256Context* ctx) {
   const uint64_t bits = (ctx->block_count * 64 + ctx->fill) * 8;
-  static constexpr uint8_t kPad[64] = {0x80};
-  const size_t fill = ctx->fill;
-  Sha256Update(ctx, kPad, fill < 56 ? 56 - fill : 120 - fill);
-  uint8_t length_bytes[8];
-  for (int i = 0; i < 8; ++i) length_bytes[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-  Sha256Update(ctx, length_bytes, 8);
+  AppendPadding(bits, true, [ctx](const void* data, size_t length) { Sha256Update(ctx, data, length); });
   std::array<uint8_t, 32> digest{};
   for (int i = 0; i < 8; ++i) {
     for (int j = 0; j < 4; ++j) digest[i * 4 + j] = static_cast<uint8_t>(ctx->state[i] >> (24 - 8 * j));
@@ -213,10 +214,7 @@ void CSHA1::Reset() {
 
 void CSHA1::Transform(const uint8_t* block) {
   uint32_t w[80];
-  for (int i = 0; i < 16; ++i) {
-    w[i] = (uint32_t(block[i * 4]) << 24) | (uint32_t(block[i * 4 + 1]) << 16) | (uint32_t(block[i * 4 + 2]) << 8) |
-           uint32_t(block[i * 4 + 3]);
-  }
+  for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian(block + i * 4);
   for (int i = 16; i < 80; ++i) w[i] = Rotl(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
   uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3], e = state_[4];
   for (int i = 0; i < 80; ++i) {
@@ -249,32 +247,16 @@ void CSHA1::Transform(const uint8_t* block) {
 }
 
 void CSHA1::Update(const void* data, size_t length) {
-  const auto* p = static_cast<const uint8_t*>(data);
-  size_t fill = (count_[0] >> 3) & 63;
+  const size_t fill = (count_[0] >> 3) & 63;
   const uint64_t bits = (uint64_t(count_[1]) << 32 | count_[0]) + uint64_t(length) * 8;
   count_[0] = static_cast<uint32_t>(bits);
   count_[1] = static_cast<uint32_t>(bits >> 32);
-  while (length > 0) {
-    const size_t take = std::min(length, 64 - fill);
-    std::memcpy(buffer_ + fill, p, take);
-    fill += take;
-    p += take;
-    length -= take;
-    if (fill == 64) {
-      Transform(buffer_);
-      fill = 0;
-    }
-  }
+  AppendToBlock(buffer_, fill, data, length, [this](const uint8_t* block) { Transform(block); });
 }
 
 void CSHA1::Final() {
   const uint64_t bits = uint64_t(count_[1]) << 32 | count_[0];
-  static constexpr uint8_t kPad[64] = {0x80};
-  const size_t fill = static_cast<size_t>((bits >> 3) & 63);
-  Update(kPad, fill < 56 ? 56 - fill : 120 - fill);
-  uint8_t length_bytes[8];
-  for (int i = 0; i < 8; ++i) length_bytes[i] = static_cast<uint8_t>(bits >> (56 - 8 * i));
-  Update(length_bytes, 8);
+  AppendPadding(bits, true, [this](const void* data, size_t length) { Update(data, length); });
   for (int i = 0; i < 20; ++i) digest_[i] = static_cast<uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
 }
 

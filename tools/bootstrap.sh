@@ -354,13 +354,13 @@ install_zlib() {
 SQLITE_DEFS=(-DSQLITE_THREADSAFE=1 -DSQLITE_ENABLE_COLUMN_METADATA -DSQLITE_ENABLE_MATH_FUNCTIONS
              -DSQLITE_DEFAULT_MEMSTATUS=0 -DSQLITE_USE_URI=1)
 dep_sqlite3() {
-  local ver stamp
+  local ver stamp opts="-O2 ${SQLITE_DEFS[*]}"
   ver=$(pick_source_version sqlite3)
-  stamp=$(make_stamp sqlite3 "sqlite3 $ver" -O2 "${SQLITE_DEFS[@]}")
+  stamp=$(make_stamp sqlite3 "sqlite3 $ver" "$opts")
   is_current sqlite3 "$stamp" include/sqlite3.h include/sqlite3ext.h lib/libsqlite3.a && return 0
   begin_build sqlite3 "$ver"
   get_source sqlite3 sqlite3 "$ver"
-  stamp=$(make_stamp sqlite3 "sqlite3 $SRC_VERSION" -O2 "${SQLITE_DEFS[@]}")
+  stamp=$(make_stamp sqlite3 "sqlite3 $SRC_VERSION" "$opts")
   step sqlite3 "generate the amalgamation" sqlite3_amalgamation
   step sqlite3 "mingw compile" sqlite3_compile
   end_build sqlite3 "$stamp"
@@ -389,14 +389,15 @@ SQLITECPP_OPTS=(-DSQLITECPP_INTERNAL_SQLITE=OFF -DSQLITECPP_RUN_CPPLINT=OFF -DSQ
                 -DSQLITECPP_RUN_DOXYGEN=OFF -DSQLITECPP_BUILD_EXAMPLES=OFF -DSQLITECPP_BUILD_TESTS=OFF
                 -DSQLITE_ENABLE_COLUMN_METADATA=ON)
 dep_sqlitecpp() {
-  local ver stamp
+  local ver stamp opts
   ver=$(pick_source_version sqlitecpp)
   cmake_cross_args
-  stamp=$(make_stamp sqlitecpp "sqlitecpp $ver" "${SQLITECPP_OPTS[*]} toolchain=$(file_hash "$TOOLCHAIN_FILE") sqlite=$(file_hash "$STAMP_DIR/sqlite3.stamp")")
+  opts="${SQLITECPP_OPTS[*]} toolchain=$(file_hash "$TOOLCHAIN_FILE") sqlite=$(file_hash "$STAMP_DIR/sqlite3.stamp")"
+  stamp=$(make_stamp sqlitecpp "sqlitecpp $ver" "$opts")
   is_current sqlitecpp "$stamp" include/SQLiteCpp/SQLiteCpp.h lib/libSQLiteCpp.a && return 0
   begin_build sqlitecpp "$ver"
   get_source sqlitecpp sqlitecpp "$ver"
-  stamp=$(make_stamp sqlitecpp "sqlitecpp $SRC_VERSION" "${SQLITECPP_OPTS[*]} toolchain=$(file_hash "$TOOLCHAIN_FILE") sqlite=$(file_hash "$STAMP_DIR/sqlite3.stamp")")
+  stamp=$(make_stamp sqlitecpp "sqlitecpp $SRC_VERSION" "$opts")
   step sqlitecpp build sqlitecpp_build
   end_build sqlitecpp "$stamp"
 }
@@ -419,14 +420,14 @@ sqlitecpp_build() {
 OPENSSL_OPTS=(mingw64 no-shared no-tests no-module no-dso no-engine no-autoload-config
               no-idea no-mdc2 no-rc5 no-seed no-camellia no-aria no-sm2 no-sm3 no-sm4 no-whirlpool)
 dep_openssl() {
-  local ver stamp
+  local ver stamp opts="${OPENSSL_OPTS[*]}"
   ver=$(pick_source_version openssl)
-  stamp=$(make_stamp openssl "openssl $ver" "${OPENSSL_OPTS[*]}")
+  stamp=$(make_stamp openssl "openssl $ver" "$opts")
   is_current openssl "$stamp" include/openssl/opensslv.h include/openssl/configuration.h \
     include/openssl/rsa.h lib/libcrypto.a && return 0
   begin_build openssl "$ver"
   get_source openssl openssl "$ver"
-  stamp=$(make_stamp openssl "openssl $SRC_VERSION" "${OPENSSL_OPTS[*]}")
+  stamp=$(make_stamp openssl "openssl $SRC_VERSION" "$opts")
   step openssl configure openssl_configure
   step openssl "build libcrypto.a" openssl_build
   end_build openssl "$stamp"
@@ -460,14 +461,15 @@ CURL_OPTS=(-DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF -DPICKY_
            -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF -DUSE_NGTCP2=OFF -DUSE_QUICHE=OFF
            -DUSE_MSH3=OFF -DCURL_USE_LIBPSL=OFF -DCURL_USE_GSSAPI=OFF -DENABLE_ARES=OFF)
 dep_curl() {
-  local ver stamp
+  local ver stamp opts
   ver=$(pick_source_version curl)
   cmake_cross_args
-  stamp=$(make_stamp curl "curl $ver" "${CURL_OPTS[*]} toolchain=$(file_hash "$TOOLCHAIN_FILE") zlib=$(file_hash "$STAMP_DIR/zlib.stamp")")
+  opts="${CURL_OPTS[*]} toolchain=$(file_hash "$TOOLCHAIN_FILE") zlib=$(file_hash "$STAMP_DIR/zlib.stamp")"
+  stamp=$(make_stamp curl "curl $ver" "$opts")
   is_current curl "$stamp" include/curl/curl.h lib/libcurl.a && return 0
   begin_build curl "$ver"
   get_source curl curl "$ver"
-  stamp=$(make_stamp curl "curl $SRC_VERSION" "${CURL_OPTS[*]} toolchain=$(file_hash "$TOOLCHAIN_FILE") zlib=$(file_hash "$STAMP_DIR/zlib.stamp")")
+  stamp=$(make_stamp curl "curl $SRC_VERSION" "$opts")
   step curl build curl_build
   end_build curl "$stamp"
 }
@@ -574,12 +576,13 @@ SEVENZIP_MAKE_VARS=(IS_MINGW=1 MSYSTEM=MINGW64 IS_X64=1 "CC=$CC_W" "CXX=$CXX_W" 
 SEVENZIP_RECIPE=2
 dep_7zip() {
   local ver stamp
+  local opts="Bundles/Format7z recipe=$SEVENZIP_RECIPE LOCAL_FLAGS=$SEVENZIP_LOCAL_FLAGS ${SEVENZIP_MAKE_VARS[*]}"
   ver=$(pick_source_version 7zip)
-  stamp=$(make_stamp 7zip "7zip $ver" "Bundles/Format7z recipe=$SEVENZIP_RECIPE LOCAL_FLAGS=$SEVENZIP_LOCAL_FLAGS ${SEVENZIP_MAKE_VARS[*]}")
+  stamp=$(make_stamp 7zip "7zip $ver" "$opts")
   is_current 7zip "$stamp" bin/7z.dll && return 0
   begin_build 7zip "$ver"
   get_source 7zip 7zip "$ver"
-  stamp=$(make_stamp 7zip "7zip $SRC_VERSION" "Bundles/Format7z recipe=$SEVENZIP_RECIPE LOCAL_FLAGS=$SEVENZIP_LOCAL_FLAGS ${SEVENZIP_MAKE_VARS[*]}")
+  stamp=$(make_stamp 7zip "7zip $SRC_VERSION" "$opts")
   step 7zip "generate the gcc makefile" sevenzip_makefile
   step 7zip "build 7z.dll" sevenzip_build
   step 7zip "check 7z.dll" sevenzip_check

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,20 +22,11 @@ namespace {
 
 using testing::EnginePath;
 using testing::Exists;
+using testing::Failure;
 using testing::ListTree;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-ArchiveException Failure(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const ArchiveException& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no ArchiveException";
-  return ArchiveException("none", 0);
-}
 
 std::vector<std::wstring> StoredPaths(const ArchiveHandler& handler, const std::wstring& archive_path) {
   InputArchive archive(handler, archive_path);

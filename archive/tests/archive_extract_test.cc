@@ -2,7 +2,6 @@
 // engine library the product carries.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@ namespace {
 
 using testing::EnginePath;
 using testing::Exists;
+using testing::Failure;
 using testing::IsFolder;
 using testing::ListTree;
 using testing::ReadFileBytes;
@@ -32,17 +32,6 @@ class ArchiveExtractTest : public ::testing::Test {
     ASSERT_TRUE(Exists(data_ + L"\\tree.7z")) << "the test archives were not made";
   }
   std::wstring Data(const std::wstring& name) const { return data_ + L"\\" + name; }
-
-  // Runs `body` and answers the ArchiveException it threw.
-  static ArchiveException Failure(const std::function<void()>& body) {
-    try {
-      body();
-    } catch (const ArchiveException& e) {
-      return e;
-    }
-    ADD_FAILURE() << "no ArchiveException";
-    return ArchiveException("none", 0);
-  }
 
   std::wstring data_;
   SevenZipLibrary library_{EnginePath()};

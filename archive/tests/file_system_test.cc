@@ -117,6 +117,24 @@ TEST(FileSystemTest, PathPrefixes) {
   EXPECT_EQ(FindSeparator(L"abc"), std::wstring::npos);
 }
 
+TEST(FileSystemTest, NameWithoutExtension) {
+  const struct {
+    const wchar_t* path;
+    const wchar_t* name;
+  } rows[] = {
+      {L"C:\\dl\\core.7z", L"core"},
+      {L"dl/core.tar.gz", L"core.tar"},  // only the last extension goes
+      {L"C:\\my.dl\\core", L"core"},  // a dot in a folder name is not an extension
+      {L"core", L"core"},
+      {L"folder\\", L""},
+      {L"", L""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(NameWithoutExtension(row.path), row.name);
+  }
+}
+
 TEST(DiskItemTest, PathsInsideTheArchive) {
   TempDir dir;
   WriteFileBytes(dir / L"one.txt", "1");

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "base/scoped_handle.h"
 
 namespace arc::testing {
@@ -131,6 +133,16 @@ std::wstring LinuxFolderFromEnv(const char* variable) {
   std::wstring path = L"Z:" + Widen(value);
   std::replace(path.begin(), path.end(), L'/', L'\\');
   return path;
+}
+
+ArchiveException Failure(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const ArchiveException& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no ArchiveException";
+  return ArchiveException("none", 0);
 }
 
 }  // namespace arc::testing

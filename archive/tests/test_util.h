@@ -1,12 +1,16 @@
 // Helpers of the archive tests: temporary folders, whole-file reads and
-// writes, and the paths of the engine library and the test data.
+// writes, the paths of the engine library and the test data, and catching the
+// failure an archive operation throws.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "archive/archive_exception.h"
 
 namespace arc::testing {
 
@@ -41,5 +45,9 @@ std::wstring EnginePath();
 // The folder named by an environment variable holding a Linux path, as the
 // Windows path Wine shows it under (Z:).
 std::wstring LinuxFolderFromEnv(const char* variable);
+
+// Runs `body` and answers the ArchiveException it threw; a body that throws
+// none fails the test.
+ArchiveException Failure(const std::function<void()>& body);
 
 }  // namespace arc::testing

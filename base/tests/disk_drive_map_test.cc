@@ -16,50 +16,9 @@
 namespace base {
 namespace {
 
-using base_testing::BytesOf;
-using base_testing::Answer;
-using base_testing::FakeAnswer;
-using base_testing::FakeDeviceIo;
-using base_testing::Refusal;
-using base_testing::FirstWord;
+using namespace base_testing;
 
 constexpr uint64_t kGiB = 1ull << 30;
-
-struct FlagAnswer {
-  DWORD version;
-  DWORD size;
-  BOOLEAN flag;
-};
-
-// What one physical disk answers to the three solid-state questions; an
-// empty optional means the query fails.
-struct DiskFacts {
-  std::optional<bool> trim;
-  std::optional<bool> seek_penalty;
-  DWORD seek_returned = 12;
-  std::optional<uint16_t> rotation;
-  DWORD ata_returned = 560;
-};
-
-FakeDeviceIo::Responder DiskResponder(const DiskFacts& facts) {
-  return [facts](DWORD code, const std::vector<uint8_t>& in) -> std::optional<FakeAnswer> {
-    if (code == IOCTL_STORAGE_QUERY_PROPERTY) {
-      const DWORD property = FirstWord(in);
-      const std::optional<bool>& value = property == 8 ? facts.trim : facts.seek_penalty;
-      if ((property != 7 && property != 8) || !value) return Refusal();
-      const FlagAnswer answer{12, 12, static_cast<BOOLEAN>(*value ? 1 : 0)};
-      return Answer(BytesOf(answer), property == 7 ? facts.seek_returned : 12);
-    }
-    if (code == IOCTL_ATA_PASS_THROUGH) {
-      if (!facts.rotation) return Refusal();
-      std::vector<uint8_t> answer = in;  // the request comes back with the data filled in
-      answer.resize(560);
-      std::memcpy(answer.data() + 48 + 217 * 2, &*facts.rotation, 2);
-      return Answer(answer, facts.ata_returned);
-    }
-    return Refusal();
-  };
-}
 
 bool SolidState(const DiskFacts& facts) {
   FakeDeviceIo io;
@@ -206,9 +165,7 @@ TEST_F(ChooseSsdTest, TheFilterRejectsUsbVolumes) {
   DiskDriveMap map;
   map.disks[0] = {L'C'};  // the real C: answers the file-system test
   free_ = {{L'C', 40 * kGiB}};
-  STORAGE_DEVICE_DESCRIPTOR usb{};
-  usb.BusType = BusTypeUsb;
-  io_.Add(L"\\\\?\\C:").answers[IOCTL_STORAGE_QUERY_PROPERTY] = Answer(BytesOf(usb));
+  io_.Add(L"\\\\?\\C:").answers[IOCTL_STORAGE_QUERY_PROPERTY] = Answer(DescriptorWithBus(BusTypeUsb));
 
   DiskDriveMap unfiltered = map;
   EXPECT_TRUE(Choose(unfiltered, false).found);
@@ -216,9 +173,7 @@ TEST_F(ChooseSsdTest, TheFilterRejectsUsbVolumes) {
   EXPECT_FALSE(filtered.found);
   EXPECT_EQ(map.ssd_letters, std::vector<wchar_t>{L'C'});
 
-  STORAGE_DEVICE_DESCRIPTOR sata{};
-  sata.BusType = BusTypeSata;
-  io_.Add(L"\\\\?\\C:").answers[IOCTL_STORAGE_QUERY_PROPERTY] = Answer(BytesOf(sata));
+  io_.Add(L"\\\\?\\C:").answers[IOCTL_STORAGE_QUERY_PROPERTY] = Answer(DescriptorWithBus(BusTypeSata));
   DiskDriveMap again;
   again.disks[0] = {L'C'};
   EXPECT_EQ(Choose(again, true).letter, L'C');

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <ntddscsi.h>
+#include <winioctl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -134,6 +137,51 @@ inline DWORD FirstWord(const std::vector<uint8_t>& in) {
   DWORD word = 0;
   if (in.size() >= sizeof(word)) std::memcpy(&word, in.data(), sizeof(word));
   return word;
+}
+
+// A storage device descriptor that reports only its bus.
+inline std::vector<uint8_t> DescriptorWithBus(STORAGE_BUS_TYPE bus) {
+  STORAGE_DEVICE_DESCRIPTOR descriptor{};
+  descriptor.Version = sizeof(descriptor);
+  descriptor.Size = sizeof(descriptor);
+  descriptor.BusType = bus;
+  return BytesOf(descriptor);
+}
+
+// What one physical disk answers to the three solid-state questions (TRIM,
+// seek penalty, ATA IDENTIFY's rotation rate); an empty optional means the
+// query fails.
+struct DiskFacts {
+  std::optional<bool> trim;
+  std::optional<bool> seek_penalty;
+  DWORD seek_returned = 12;
+  std::optional<uint16_t> rotation;
+  DWORD ata_returned = 560;
+};
+
+inline FakeDeviceIo::Responder DiskResponder(const DiskFacts& facts) {
+  return [facts](DWORD code, const std::vector<uint8_t>& in) -> std::optional<FakeAnswer> {
+    if (code == IOCTL_STORAGE_QUERY_PROPERTY) {
+      struct FlagAnswer {
+        DWORD version;
+        DWORD size;
+        BOOLEAN flag;
+      };
+      const DWORD property = FirstWord(in);
+      const std::optional<bool>& value = property == 8 ? facts.trim : facts.seek_penalty;
+      if ((property != 7 && property != 8) || !value) return Refusal();
+      const FlagAnswer answer{12, 12, static_cast<BOOLEAN>(*value ? 1 : 0)};
+      return Answer(BytesOf(answer), property == 7 ? facts.seek_returned : 12);
+    }
+    if (code == IOCTL_ATA_PASS_THROUGH) {
+      if (!facts.rotation) return Refusal();
+      std::vector<uint8_t> answer = in;  // the request comes back with the data filled in
+      answer.resize(560);
+      std::memcpy(answer.data() + 48 + 217 * 2, &*facts.rotation, 2);
+      return Answer(answer, facts.ata_returned);
+    }
+    return Refusal();
+  };
 }
 
 }  // namespace base_testing

@@ -22,11 +22,7 @@
 namespace base {
 namespace {
 
-using base_testing::BytesOf;
-using base_testing::Answer;
-using base_testing::FakeAnswer;
-using base_testing::FakeDeviceIo;
-using base_testing::Refusal;
+using namespace base_testing;
 
 // --- Windows version -------------------------------------------------------
 
@@ -265,14 +261,6 @@ TEST(BoardProbeTest, WmicAnswerIsCleaned) {
 
 // --- Volumes -----------------------------------------------------------------
 
-std::vector<uint8_t> DescriptorWithBus(STORAGE_BUS_TYPE bus) {
-  STORAGE_DEVICE_DESCRIPTOR descriptor{};
-  descriptor.Version = sizeof(descriptor);
-  descriptor.Size = sizeof(descriptor);
-  descriptor.BusType = bus;
-  return BytesOf(descriptor);
-}
-
 TEST(VolumeProbeTest, UsbIsTheDevicesBusType) {
   FakeDeviceIo io;
   io.Add(L"\\\\?\\E:").answers[IOCTL_STORAGE_QUERY_PROPERTY] = Answer(DescriptorWithBus(BusTypeUsb));
@@ -288,7 +276,7 @@ TEST(VolumeProbeTest, UsbIsTheDevicesBusType) {
   ASSERT_FALSE(io.controls.empty());
   EXPECT_EQ(io.controls[0].out_size, 552u);
   EXPECT_EQ(io.controls[0].in.size(), sizeof(STORAGE_PROPERTY_QUERY));
-  EXPECT_EQ(base_testing::FirstWord(io.controls[0].in), static_cast<DWORD>(StorageDeviceProperty));
+  EXPECT_EQ(FirstWord(io.controls[0].in), static_cast<DWORD>(StorageDeviceProperty));
 }
 
 TEST(VolumeProbeTest, TheSystemDriveUnderTheRig) {
@@ -339,21 +327,12 @@ class ImageVolumeTest : public ::testing::Test {
     std::filesystem::remove_all(install_, ignored);
   }
 
-  // A disk 0 holding C:, solid-state or not by its seek penalty.
+  // A disk 0 holding C:, solid-state or not by its TRIM and seek-penalty answers.
   static void AddDiskZero(FakeDeviceIo& io, bool solid_state) {
     STORAGE_DEVICE_NUMBER number{FILE_DEVICE_DISK, 0, 1};
     io.Add(L"\\\\.\\C:").answers[IOCTL_STORAGE_GET_DEVICE_NUMBER] = Answer(BytesOf(number));
-    io.Add(L"\\\\?\\PhysicalDrive0").responder = [solid_state](DWORD code, const std::vector<uint8_t>& in)
-        -> std::optional<FakeAnswer> {
-      if (code != IOCTL_STORAGE_QUERY_PROPERTY) return Refusal();
-      struct {
-        DWORD version, size;
-        BOOLEAN flag;
-      } answer{12, 12, 0};
-      if (base_testing::FirstWord(in) == 7) answer.flag = solid_state ? 0 : 1;  // seek penalty
-      if (base_testing::FirstWord(in) == 8) answer.flag = solid_state ? 1 : 0;  // TRIM
-      return Answer(BytesOf(answer));
-    };
+    io.Add(L"\\\\?\\PhysicalDrive0").responder =
+        DiskResponder({.trim = solid_state, .seek_penalty = !solid_state, .rotation = std::nullopt});
   }
 
   int64_t StoredDiscType() { return static_cast<int64_t>(ReadRegQword(HKEY_LOCAL_MACHINE, key_, L"VDIImageDiscType", 99)); }

@@ -24,11 +24,7 @@
 namespace device_id {
 namespace {
 
-using base_testing::BytesOf;
-using base_testing::Answer;
-using base_testing::FakeAnswer;
-using base_testing::FakeDeviceIo;
-using base_testing::Refusal;
+using namespace base_testing;
 
 // --- MAC address ------------------------------------------------------------
 

@@ -10,11 +10,7 @@
 namespace courier {
 namespace {
 
-using courier_test::FileExists;
-using courier_test::FileSize;
-using courier_test::ReadFileBytes;
-using courier_test::TempDir;
-using courier_test::WriteFileBytes;
+using namespace courier_test;
 
 TEST(ValidateTargetFilePath, RefusesOnlyBadFileNames) {
   const struct {
