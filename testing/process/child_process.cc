@@ -11,10 +11,7 @@
 #include "base/text_conversion.h"
 
 namespace testing_process {
-namespace {
 
-// Under Wine, turns the build folder's Unix path into the Windows path of the
-// same folder; elsewhere the path is taken as it stands.
 std::wstring DosPath(const std::string& unix_path) {
   using WineGetDosFileName = LPWSTR(CDECL*)(LPCSTR);
   auto convert = reinterpret_cast<WineGetDosFileName>(
@@ -26,6 +23,8 @@ std::wstring DosPath(const std::string& unix_path) {
   ::HeapFree(::GetProcessHeap(), 0, converted);
   return result;
 }
+
+namespace {
 
 std::wstring NewTempFolder() {
   static std::atomic<int> counter{0};

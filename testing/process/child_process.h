@@ -12,6 +12,10 @@
 
 namespace testing_process {
 
+// Under Wine, the Windows path of a Unix path of the build tree (a folder the
+// build baked in); elsewhere the path as it stands.
+std::wstring DosPath(const std::string& unix_path);
+
 // Full Windows path of a helper program built beside this library.
 std::wstring HelperPath(const std::wstring& file_name);
 

@@ -11,22 +11,13 @@
 
 #include "base/scoped_handle.h"
 #include "base/text_conversion.h"
+#include "testing/process/child_process.h"
 #include "vireon_sdk/src/report/collector_endpoint.h"
 
 namespace telemetry_rig {
 namespace {
 
-std::wstring DosPath(const std::string& unix_path) {
-  using WineGetDosFileName = LPWSTR(CDECL*)(LPCSTR);
-  auto convert = reinterpret_cast<WineGetDosFileName>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  if (convert == nullptr) return base::Utf8ToWide(unix_path);
-  LPWSTR converted = convert(unix_path.c_str());
-  if (converted == nullptr) return base::Utf8ToWide(unix_path);
-  std::wstring result(converted);
-  ::HeapFree(::GetProcessHeap(), 0, converted);
-  return result;
-}
+using testing_process::DosPath;
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
