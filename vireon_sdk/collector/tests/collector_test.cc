@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "vireon_sdk/collector/collector_options.h"
@@ -52,7 +53,13 @@ struct Finished {
   std::string out;
 };
 
-Finished RunToEnd(std::vector<std::string> args) {
+// Starts a program whose standard output is a pipe to the test.
+struct Spawned {
+  pid_t pid = -1;
+  int out_fd = -1;
+};
+
+Spawned Spawn(std::vector<std::string> args) {
   int pipe_fds[2];
   EXPECT_EQ(pipe(pipe_fds), 0);
   const pid_t pid = fork();
@@ -66,13 +73,18 @@ Finished RunToEnd(std::vector<std::string> args) {
     _exit(127);
   }
   close(pipe_fds[1]);
+  return {pid, pipe_fds[0]};
+}
+
+Finished RunToEnd(std::vector<std::string> args) {
+  const Spawned child = Spawn(std::move(args));
   Finished result;
   char buffer[4096];
   ssize_t got;
-  while ((got = read(pipe_fds[0], buffer, sizeof(buffer))) > 0) result.out.append(buffer, got);
-  close(pipe_fds[0]);
+  while ((got = read(child.out_fd, buffer, sizeof(buffer))) > 0) result.out.append(buffer, got);
+  close(child.out_fd);
   int status = 0;
-  waitpid(pid, &status, 0);
+  waitpid(child.pid, &status, 0);
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
@@ -83,25 +95,14 @@ class Collector {
   Collector(const std::string& db, std::vector<std::string> extra) {
     std::vector<std::string> args = {QL_COLLECTOR_BINARY, "--db", db, "--port", "0"};
     args.insert(args.end(), extra.begin(), extra.end());
-    int pipe_fds[2];
-    EXPECT_EQ(pipe(pipe_fds), 0);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(pipe_fds[1], STDOUT_FILENO);
-      close(pipe_fds[0]);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(pipe_fds[1]);
+    const Spawned child = Spawn(std::move(args));
+    pid_ = child.pid;
+    out_fd_ = child.out_fd;
     // Its first line names the port: "listening on 127.0.0.1:PORT mode M".
     std::string line;
     char c;
-    pollfd readable{pipe_fds[0], POLLIN, 0};
-    while (poll(&readable, 1, 10000) > 0 && read(pipe_fds[0], &c, 1) == 1 && c != '\n') line += c;
-    out_fd_ = pipe_fds[0];
+    pollfd readable{out_fd_, POLLIN, 0};
+    while (poll(&readable, 1, 10000) > 0 && read(out_fd_, &c, 1) == 1 && c != '\n') line += c;
     const size_t colon = line.rfind(':', line.find(" mode"));
     if (colon != std::string::npos) port_ = static_cast<uint16_t>(std::stoi(line.substr(colon + 1)));
     first_line_ = line;
