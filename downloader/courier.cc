@@ -114,23 +114,16 @@ std::shared_future<Result> Courier::start(const std::string& url, const std::str
 void Courier::stop() {
   const auto handler = d_->current();
   if (!handler) return;
-  handler->setUserStop();
+  handler->requestStop();
   d_->options_.internal_stop_event.set();
-  handler->setDownloadState(kIdle);
 }
 
 void Courier::pause() {
-  const auto handler = d_->current();
-  if (!handler || !handler->inTransferPhase()) return;
-  handler->setPaused(true);
-  handler->setDownloadState(kPaused);
+  if (const auto handler = d_->current()) handler->pause();
 }
 
 void Courier::resume() {
-  const auto handler = d_->current();
-  if (!handler || !handler->inTransferPhase()) return;
-  handler->setPaused(false);
-  handler->setDownloadState(kDownloading);
+  if (const auto handler = d_->current()) handler->resume();
 }
 
 int32_t Courier::downloadState() const {

@@ -57,17 +57,48 @@ EntryHandler::~EntryHandler() {
 
 std::shared_future<Result> EntryHandler::start(Options* options) {
   options_ = options;
+  thread_num_ = options->thread_num;
   future_ = std::async(std::launch::async, [this] { return runTask(); }).share();
   return future_;
 }
 
 bool EntryHandler::stopRequested() const { return user_stop_.load() || options_->stopRequested(); }
 
+void EntryHandler::requestStop() {
+  std::lock_guard lock(control_mutex_);
+  user_stop_ = true;
+  download_state_ = kIdle;
+}
+
+void EntryHandler::pause() {
+  std::lock_guard lock(control_mutex_);
+  if (!transfer_phase_ || download_state_ != kDownloading) return;
+  paused_ = true;
+  download_state_ = kPaused;
+}
+
+void EntryHandler::resume() {
+  std::lock_guard lock(control_mutex_);
+  if (!transfer_phase_ || download_state_ != kPaused) return;
+  paused_ = false;
+  download_state_ = kDownloading;
+}
+
+void EntryHandler::endTransferPhase() {
+  std::lock_guard lock(control_mutex_);
+  transfer_phase_ = false;
+  paused_ = false;
+  download_state_ = kIdle;
+}
+
 Result EntryHandler::runTask() {
   options_->internal_stop_event.reset();
-  paused_ = false;
-  user_stop_ = false;
-  download_state_ = kDownloading;
+  {
+    std::lock_guard lock(control_mutex_);
+    paused_ = false;
+    user_stop_ = false;
+    download_state_ = kDownloading;
+  }
 
   Result result = RunGuarded(options_->verbose_functor, [this] { return downloadFile(); });
   if (multi_ != nullptr) {
@@ -78,7 +109,7 @@ Result EntryHandler::runTask() {
     curl_multi_cleanup(multi_);
     multi_ = nullptr;
   }
-  download_state_ = kIdle;
+  endTransferPhase();
   // A run that was stopped ends as cancelled, wherever the stop caught it (a
   // probe cut short included), unless the file was finished all the same.
   if (result != SUCCESSED && (user_stop_.load() || (options_->user_stop_event && options_->user_stop_event->isSet()))) {
@@ -88,7 +119,6 @@ Result EntryHandler::runTask() {
   options_->internal_stop_event.set();
   speed_handler_.reset();
   progress_handler_.reset();
-  transfer_phase_ = false;
   if (slice_manager_) {
     slice_manager_->release();
     slice_manager_.reset();
@@ -106,7 +136,7 @@ Result EntryHandler::runTask() {
 Result EntryHandler::downloadFile() {
   const VerboseFunctor& verbose = options_->verbose_functor;
   WriteVerbose(verbose, "URL: %s.\n", options_->url.c_str());
-  WriteVerbose(verbose, "Thread number: %d.\n", options_->thread_num);
+  WriteVerbose(verbose, "Thread number: %d.\n", thread_num_);
   WriteVerbose(verbose, "Disk Cache Size: %ld.\n", (long)options_->disk_cache_size);
   WriteVerbose(verbose, "Target file path: %s.\n", options_->target_file_path.c_str());
   WriteVerbose(verbose, "Fetching file size...\n");
@@ -158,7 +188,7 @@ Result EntryHandler::downloadFile() {
   for (const auto& slice : slices) {
     if (slice->status() == NotStarted && !slice->complete()) ++pending;
   }
-  const int64_t shares = std::min<int64_t>(options_->thread_num, pending);
+  const int64_t shares = std::min<int64_t>(thread_num_, pending);
   const int64_t cache_per_slice = shares > 0 ? options_->disk_cache_size / shares : options_->disk_cache_size;
   const int64_t speed_per_slice =
       shares > 0 && options_->max_speed != -1 ? options_->max_speed / shares : options_->max_speed;
@@ -166,7 +196,7 @@ Result EntryHandler::downloadFile() {
   WriteVerbose(verbose, "Max speed per slice: %lld.\n", (long long)speed_per_slice);
 
   int started = 0;
-  for (int i = 0; i < options_->thread_num; ++i) {
+  for (int i = 0; i < thread_num_; ++i) {
     auto it = std::find_if(slices.begin(), slices.end(), [](const auto& s) { return s->status() == NotStarted; });
     if (it == slices.end()) break;
     (*it)->setStatus(Scheduled);
@@ -249,7 +279,7 @@ Result EntryHandler::downloadFile() {
     // run from start to end inside one curl_multi_perform (a fast link, large
     // reads), so this goes on until the places are full or nothing is left
     // to start: the loop below ends only when nothing runs and nothing waits.
-    while (running < options_->thread_num) {
+    while (running < thread_num_) {
       readFinishedTransfers();
       const std::shared_ptr<Slice> chosen = chooseSliceToStart();
       if (!chosen) break;
@@ -279,7 +309,7 @@ Result EntryHandler::downloadFile() {
   WriteVerbose(verbose, "Downloading end.\n");
   const Result result = slice_manager_->finish(true, multi_);
   cleanup_multi();
-  download_state_ = kIdle;
+  endTransferPhase();
   if (result == SUCCESSED) {
     WriteVerbose(verbose, "All success!\n");
     return SUCCESSED;

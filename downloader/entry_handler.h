@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "downloader/options.h"
@@ -59,16 +60,20 @@ class EntryHandler {
   EntryHandler(const EntryHandler&) = delete;
   EntryHandler& operator=(const EntryHandler&) = delete;
 
+  // Takes the thread count the run keeps to its end: a later setThreadNum
+  // (accepted once a stop has made the state idle) is for the next run.
   std::shared_future<Result> start(Options* options);
   std::shared_future<Result> future() const { return future_; }
 
-  // Called from any thread; each is one atomic store.
-  void setUserStop() { user_stop_ = true; }
-  void setPaused(bool paused) { paused_ = paused; }
+  // Called from any thread. Each state change is one step under the control
+  // lock, and the end of the run takes the same lock, so a pause or resume
+  // that races the end can never leave a finished run paused or downloading.
+  void requestStop();
+  // Downloading to paused, only once the run has reached its transfer phase.
+  void pause();
+  // Paused to downloading, likewise.
+  void resume();
   int32_t downloadState() const { return download_state_.load(); }
-  void setDownloadState(int32_t state) { download_state_ = state; }
-  // The run has reached its transfer phase (its slice manager exists).
-  bool inTransferPhase() const { return transfer_phase_.load(); }
 
  private:
   Result runTask();
@@ -78,6 +83,8 @@ class EntryHandler {
   // The next slice to start (or restart), or none.
   std::shared_ptr<Slice> chooseSliceToStart();
   bool stopRequested() const;
+  // The transfer is over: idle, no pause, and no later pause or resume takes.
+  void endTransferPhase();
 
   static size_t __WriteHeaderCallback(char* data, size_t size, size_t count, void* info);
   static size_t __WriteBodyCallback(char* data, size_t size, size_t count, void* user);
@@ -94,6 +101,8 @@ class EntryHandler {
   std::atomic<bool> paused_{false};
   std::atomic<int32_t> download_state_{kIdle};
   std::atomic<bool> transfer_phase_{false};
+  std::mutex control_mutex_;
+  int32_t thread_num_ = 1;
 };
 
 }  // namespace courier

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
+
 #include "downloader/tests/rig_support.h"
 #include "downloader/tests/run_recorder.h"
 
@@ -241,6 +243,72 @@ TEST(Courier, StartDuringARunIsRefusedAndLeavesItAlone) {
   EXPECT_EQ(Await(slow.courier, slow.run), SUCCESSED);
   EXPECT_EQ(Md5Of(slow.target), slow.file.md5);
   EXPECT_FALSE(FileExists(slow.dir.file("other.bin")));
+}
+
+// A pause or a resume that arrives while a finished run winds down leaves
+// it idle, so the next start is accepted. The call comes from the progress
+// worker, whose last report the end of the run waits for: the task holds at
+// the start of its transfer until that report has begun, and the report
+// acts only once the run's stop event shows that the run has ended.
+TEST(Courier, PauseOrResumeAtTheEndOfARunLeavesItIdle) {
+  const RigFile file = GetRigFile("tiny.bin");
+  for (const bool pause : {true, false}) {
+    SCOPED_TRACE(pause ? "pause" : "resume");
+    TempDir dir;
+    Courier courier;
+    std::atomic<bool> reported{false};
+    std::atomic<bool> acted{false};
+    courier.options().verbose_functor = [&](const std::string& line) {
+      if (line == "Start downloading.\n") WaitFor([&] { return reported.load(); }, 20);
+    };
+    auto progress = [&](int64_t, int64_t) {
+      if (reported.exchange(true)) return;
+      WaitFor([&] { return courier.options().internal_stop_event.isSet(); }, 20);
+      if (pause) {
+        courier.pause();
+      } else {
+        courier.resume();
+      }
+      acted = true;
+    };
+    auto run = courier.start(NginxUrl("/files/tiny.bin"), dir.file("t.bin"), nullptr, progress, nullptr);
+    EXPECT_EQ(Await(courier, run), SUCCESSED);
+    EXPECT_TRUE(acted);
+    EXPECT_EQ(courier.downloadState(), 0);
+    auto again = courier.start(NginxUrl("/files/tiny.bin"), dir.file("u.bin"), nullptr, nullptr, nullptr);
+    EXPECT_EQ(Await(courier, again), SUCCESSED);
+    EXPECT_EQ(Md5Of(dir.file("u.bin")), file.md5);
+  }
+}
+
+// A stop makes the state idle at once, so setThreadNum is taken; the run that
+// is still winding down keeps the count it started with (here it is held
+// inside its first pass, which would otherwise go on starting slices).
+TEST(Courier, ThreadCountSetAfterAStopIsForTheNextRun) {
+  TempDir dir;
+  Courier courier;
+  courier.setThreadNum(1);
+  courier.options().slice_policy = FixedSize;
+  courier.options().slice_policy_value = 1048576;
+  RunRecorder rec;
+  const VerboseFunctor record = rec.log();
+  std::atomic<bool> held{false};
+  std::atomic<bool> released{false};
+  courier.options().verbose_functor = [&](const std::string& line) {
+    record(line);
+    if (line == "Slice<1> start downloading.\n") {
+      held = true;
+      WaitFor([&] { return released.load(); }, 20);
+    }
+  };
+  auto run = courier.start(NginxUrl("/files/medium.bin"), dir.file("m.bin"), rec.results(), nullptr, nullptr);
+  EXPECT_TRUE(WaitFor([&] { return held.load(); }, 20));
+  courier.stop();
+  courier.setThreadNum(4);
+  released = true;
+  EXPECT_EQ(Await(courier, run), CANCELED) << rec.logText();
+  EXPECT_EQ(rec.countInLog("start downloading.\n"), 1) << rec.logText();
+  EXPECT_EQ(courier.options().thread_num, 4);
 }
 
 }  // namespace
