@@ -471,6 +471,17 @@ size_t EntryHandler::__WriteHeaderCallback(char* data, size_t size, size_t count
   if (info == nullptr) return static_cast<size_t>(-1);
   const size_t length = size * count;
   const std::string line(data, length);
+  if (length >= 5 && std::equal(line.begin(), line.begin() + 5, "HTTP/", [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == b;
+      })) {
+    // A new answer (after a redirect, or a retried attempt): only the final
+    // answer describes the file, so a redirect's length, digest or range
+    // refusal must not outlive it.
+    info->file_size = -1;
+    info->content_md5.clear();
+    info->accept_ranges = true;
+    return length;
+  }
   const size_t separator = line.find(": ");
   if (length < 2 || separator == std::string::npos) return length;
 

@@ -29,8 +29,8 @@ enum DownloadState : int32_t {
   kPaused = 2,
 };
 
-// What the probe learnt about the file; an attempt overwrites only what its
-// own headers carry.
+// What the probe learnt about the file, from the final answer alone: every
+// status line (a redirect's, a retried attempt's) starts it afresh.
 struct FileInfo {
   bool accept_ranges = true;
   int64_t file_size = -1;

@@ -21,6 +21,7 @@ struct FaultCase {
   Result expected;
   int gets;  // GETs the server saw, -1 when it does not matter
   int seconds;
+  bool use_content_md5 = false;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
@@ -47,6 +48,7 @@ TEST_P(CourierFaultTest, EndsAsExpected) {
   // A stall is noticed in 2 s rather than the default guard's minute.
   courier.options().min_speed = 100;
   courier.options().min_speed_duration = 2;
+  courier.options().use_content_md5 = c.use_content_md5;
   RunRecorder rec;
   courier.options().verbose_functor = rec.log();
   const std::string target = dir.file("out.bin");
@@ -102,7 +104,20 @@ INSTANTIATE_TEST_SUITE_P(
                   SUCCESSED, 1, 60},
         // Each slice follows the redirect itself: three answers of 302, three of data.
         FaultCase{"Redirected", "medium.bin", "/redirect/{file}?key={key}", 2, 2097152, SUCCESSED, 6, 60},
-        FaultCase{"RedirectLoop", "tiny.bin", "/loop", 1, 0, FETCH_FILE_INFO_FAILED, -1, 30}),
+        FaultCase{"RedirectLoop", "tiny.bin", "/loop", 1, 0, FETCH_FILE_INFO_FAILED, -1, 30},
+        // Only the final answer describes the file. The 302's own length (its
+        // 6-byte body) is no size for a file whose answer gives none: one
+        // open-ended slice, and no success claimed for 6 bytes.
+        FaultCase{"RedirectLengthWithoutFinalLength", "small.bin", "/redirect/{file}?key={key}&nolength=1", 1, 0,
+                  NOT_CLEARLY_RESULT, 2, 60},
+        // A 302 that refuses ranges does not stop the file's server from
+        // taking them: three slices, each a 302 and a ranged answer.
+        FaultCase{"RedirectRefusesRangesFinalAnswerTakesThem", "medium.bin",
+                  "/redirect/{file}?key={key}&redirect_accept_ranges=none", 4, 2097152, SUCCESSED, 6, 60},
+        // A 302's Content-MD5 is not the file's digest.
+        FaultCase{"RedirectDigestWithoutFinalDigest", "small.bin",
+                  "/redirect/{file}?key={key}&redirect_md5=0123456789abcdef0123456789abcdef", 1, 0, SUCCESSED, 2,
+                  60, true}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST(CourierFault, AcceptRangesNoneSendsNoRange) {

@@ -23,6 +23,9 @@
 //   content_md5=V    Content-MD5: V
 //   rate=BYTES       the body is sent at most this fast (k and m suffixes)
 //   rate_gets=N      only the first N GETs of the key are slowed down by rate
+//   redirect_md5=V, redirect_accept_ranges=V
+//                    the 302 of /redirect/<name> carries Content-MD5: V or
+//                    Accept-Ranges: V (the file's own answer need not)
 // Other paths: /redirect/<name> answers 302 to /files/<name> with the same
 // query; /loop redirects to itself; /stats?key=K lists "METHOD RANGE STATUS
 // BYTES" lines; /health answers "ok".
@@ -224,8 +227,13 @@ bool Serve(int fd, const rig::Request& request) {
     const std::string location = "/files/" + name;
     std::string query;
     for (const auto& [k, v] : request.query) query += (query.empty() ? "?" : "&") + k + "=" + v;
+    std::map<std::string, std::string> headers{{"Location", location + query}};
+    if (const std::string md5 = rig::QueryValue(request, "redirect_md5"); !md5.empty()) headers["Content-MD5"] = md5;
+    if (const std::string ranges = rig::QueryValue(request, "redirect_accept_ranges"); !ranges.empty()) {
+      headers["Accept-Ranges"] = ranges;
+    }
     record(302);
-    return simple(302, "moved\n", {{"Location", location + query}});
+    return simple(302, "moved\n", headers);
   }
 
   const std::string path = g_root + "/" + name;
