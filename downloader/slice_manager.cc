@@ -260,6 +260,15 @@ Result SliceManager::finish(bool check_hash, CURLM* multi) {
     const Result r = slice->stop(multi);
     if (r != SUCCESSED) stop_result = r;
   }
+  // Every byte is written now; the close is the last place an I/O error can
+  // show. After a failed one the slices' counts are not backed by the file:
+  // no index may vouch for them (a later run would take the file as it is),
+  // and nothing is moved onto the target.
+  if (target_file_ && !target_file_->close()) {
+    WriteVerbose(verbose, "Close tmp file failed: %s.\n", target_file_->path().c_str());
+    if (!index_file_path_.empty()) ::DeleteFileW(Utf8ToWide(index_file_path_).c_str());
+    return FLUSH_TMP_FILE_FAILED;
+  }
   if (!flushIndexFile()) WriteVerbose(verbose, "Flush index file failed.\n");
   if (stop_result != SUCCESSED) return stop_result;
   if (check_hash) {

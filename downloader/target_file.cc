@@ -3,9 +3,27 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 
 namespace courier {
+namespace {
+
+bool FlushAndClose(FILE* stream) {
+  // A failed flush of an earlier write leaves only the error flag behind.
+  const bool clean = std::ferror(stream) == 0;
+  const bool flushed = std::fflush(stream) == 0;
+  const bool closed = std::fclose(stream) == 0;
+  return clean && flushed && closed;
+}
+
+std::atomic<StreamCloser> g_closer{&FlushAndClose};
+
+}  // namespace
+
+StreamCloser SetStreamCloserForTesting(StreamCloser closer) {
+  return g_closer.exchange(closer != nullptr ? closer : &FlushAndClose);
+}
 
 TargetFile::TargetFile(std::string path) : path_(std::move(path)) {}
 
@@ -21,11 +39,10 @@ bool TargetFile::open() {
   return true;
 }
 
-void TargetFile::close() {
+bool TargetFile::close() {
   std::lock_guard lock(mutex_);
-  if (!stream_) return;
-  std::fflush(stream_.get());
-  stream_.reset();
+  if (!stream_) return true;
+  return g_closer.load()(stream_.release());
 }
 
 int64_t TargetFile::write(int64_t position, const void* data, int64_t length) {
@@ -44,7 +61,7 @@ int64_t TargetFile::write(int64_t position, const void* data, int64_t length) {
 
 bool TargetFile::renameTo(const std::string& target) {
   std::lock_guard lock(mutex_);
-  close();
+  if (!close()) return false;
   const std::wstring from = Utf8ToWide(path_);
   const std::wstring to = Utf8ToWide(target);
   if (from.empty() || to.empty()) return false;

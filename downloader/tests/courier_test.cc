@@ -7,7 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <cstdio>
 
+#include "downloader/target_file.h"
 #include "downloader/tests/rig_support.h"
 #include "downloader/tests/run_recorder.h"
 
@@ -309,6 +311,36 @@ TEST(Courier, ThreadCountSetAfterAStopIsForTheNextRun) {
   EXPECT_EQ(Await(courier, run), CANCELED) << rec.logText();
   EXPECT_EQ(rec.countInLog("start downloading.\n"), 1) << rec.logText();
   EXPECT_EQ(courier.options().thread_num, 4);
+}
+
+// An I/O error that shows only when the temporary file is closed fails the
+// run: nothing is moved onto the target, and no index vouches for bytes that
+// may be missing, so the next run fetches the file afresh.
+TEST(Courier, AFailedCloseOfTheTemporaryFileFailsTheRun) {
+  const RigFile file = GetRigFile("small.bin");
+  TempDir dir;
+  Courier courier;
+  RunRecorder rec;
+  courier.options().verbose_functor = rec.log();
+  const std::string target = dir.file("s.bin");
+  const StreamCloser usual = SetStreamCloserForTesting([](FILE* stream) {
+    std::fclose(stream);
+    return false;
+  });
+  auto run = courier.start(NginxUrl("/files/small.bin"), target, rec.results(), nullptr, nullptr);
+  const Result result = Await(courier, run);
+  SetStreamCloserForTesting(usual);
+  EXPECT_EQ(result, FLUSH_TMP_FILE_FAILED) << rec.logText();
+  EXPECT_EQ(rec.resultCalls(), std::vector<Result>{FLUSH_TMP_FILE_FAILED});
+  EXPECT_FALSE(FileExists(target));
+  EXPECT_FALSE(FileExists(target + ".dlindex"));
+
+  RunRecorder again;
+  courier.options().verbose_functor = again.log();
+  auto next = courier.start(NginxUrl("/files/small.bin"), target, nullptr, nullptr, nullptr);
+  EXPECT_EQ(Await(courier, next), SUCCESSED) << again.logText();
+  EXPECT_EQ(again.countInLog("Load exist slice success.\n"), 0);
+  EXPECT_EQ(Md5Of(target), file.md5);
 }
 
 }  // namespace
