@@ -23,9 +23,18 @@ void ArchiveCreator::WriteArchiveFile(const std::wstring& archive_path, UpdateCa
   ComPtr<ISequentialOutStream> stream = OpenOutputStream(archive_path, out_archive, old_archive);
   callback.SetOldArchive(old_archive.get());
   RunUpdate(out_archive.Get(), stream.Get(), callback);
+  if (old_archive) old_archive->CloseArchive();
+  // The close is the last place a failed write can show (data the system
+  // could not write behind): such an archive is not reported as written, nor
+  // moved over the old one.
+  if (auto* file = dynamic_cast<COutFileStream*>(stream.Get())) {
+    const std::wstring written_path = old_archive ? archive_path + L".tmp" : archive_path;
+    const HRESULT closed = file->Close();
+    if (closed != S_OK) {
+      throw ArchiveException(L"Cannot close output archive file '" + written_path + L"'", closed);
+    }
+  }
   if (old_archive) {
-    old_archive->CloseArchive();
-    if (auto* file = dynamic_cast<COutFileStream*>(stream.Get())) file->Close();
     if (!::MoveFileExW((archive_path + L".tmp").c_str(), archive_path.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       throw ArchiveException(L"Cannot rename temp archive file to  '" + archive_path + L"'", ::GetLastError(),

@@ -1,6 +1,7 @@
 #include "archive/file_streams.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "archive/archive_exception.h"
 
@@ -9,6 +10,16 @@ namespace arc {
 HRESULT LastErrorResult() {
   const DWORD error = ::GetLastError();
   return error == 0 ? E_FAIL : HResultFromWin32(error);
+}
+
+namespace {
+
+std::atomic<CloseHandleFunction> g_close_handle{&::CloseHandle};
+
+}  // namespace
+
+CloseHandleFunction SetCloseHandleForTesting(CloseHandleFunction close) {
+  return g_close_handle.exchange(close != nullptr ? close : &::CloseHandle);
 }
 
 bool FileHandle::Open(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
@@ -20,7 +31,7 @@ bool FileHandle::Close() noexcept {
   if (!handle_.IsValid()) return true;
   // The wrapper's own close cannot report a failure; a written file's close
   // must, so it is done here and the handle given up only when it worked.
-  if (!::CloseHandle(handle_.Get())) return false;
+  if (!g_close_handle.load()(handle_.Get())) return false;
   (void)handle_.Take();
   return true;
 }

@@ -20,6 +20,13 @@ inline constexpr uint32_t kMaxIoChunk = 4194304;
 // HRESULT of the calling thread's last Win32 error; E_FAIL when there is none.
 HRESULT LastErrorResult();
 
+// The call that closes a file handle. A test puts its own in place to stand
+// for a close that reports data the system could not write behind (a share,
+// a disk that filled up), which no local disk produces on demand. Returns
+// the one it replaced; nullptr puts CloseHandle back.
+using CloseHandleFunction = BOOL(WINAPI*)(HANDLE);
+CloseHandleFunction SetCloseHandleForTesting(CloseHandleFunction close);
+
 // One file handle; closing reports whether the system accepted it, so a
 // failed flush of written data is not lost.
 class FileHandle {

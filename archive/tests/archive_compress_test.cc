@@ -12,6 +12,7 @@
 #include "archive/archive_extractor.h"
 #include "archive/archive_format.h"
 #include "archive/archive_prop_variant.h"
+#include "archive/file_streams.h"
 #include "archive/input_archive.h"
 #include "archive/seven_zip_library.h"
 #include "archive/tests/test_util.h"
@@ -260,6 +261,24 @@ TEST_F(ArchiveCompressTest, OrdinaryNamesWithDotsStillExtract) {
   EXPECT_EQ(ReadFileBytes(dir / L"out\\a..b\\..name.txt"), "1");
   EXPECT_EQ(ReadFileBytes(dir / L"out\\sub\\here.txt"), "2");
   EXPECT_EQ(ReadFileBytes(dir / L"out\\CONFIG.SYS"), "3");
+}
+
+// The close of the new archive is the last place a failed write can show
+// (data the system could not write behind, here for want of room): the
+// creation fails, naming the archive, instead of reporting success.
+TEST_F(ArchiveCompressTest, AFailedCloseOfTheArchiveIsAFailure) {
+  TempDir dir;
+  WriteFileBytes(dir / L"input.txt", "input");
+  ArchiveCompressor compressor(library_, ArchiveFormats::SevenZipFormat);
+  // The handle stays open, as after a real failed close; its owner closes it.
+  const CloseHandleFunction usual = SetCloseHandleForTesting([](HANDLE) -> BOOL {
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+  });
+  ArchiveException e = Failure([&] { compressor.CompressFileList({dir / L"input.txt"}, dir / L"out.7z"); });
+  SetCloseHandleForTesting(usual);
+  EXPECT_EQ(std::string(e.what()), "Cannot close output archive file '" + WideToUtf8(dir / L"out.7z") + "'");
+  EXPECT_EQ(e.ErrorCode(), HResultFromWin32(ERROR_DISK_FULL));
 }
 
 }  // namespace
