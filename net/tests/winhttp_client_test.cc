@@ -19,6 +19,21 @@ std::wstring Url(const std::wstring& path) {
   return L"http://127.0.0.1:" + std::wstring(port, port + std::strlen(port)) + path;
 }
 
+// A key of its own for each use, so that the server's count of the requests
+// that carried it is this test's alone.
+std::wstring UniqueKey() {
+  static int counter = 0;
+  return std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64()) + L"-" +
+         std::to_wstring(++counter);
+}
+
+// How many requests with `key` reached the server, each attempt counting once.
+int RequestsWithKey(const std::wstring& key) {
+  WinHttpClient counter(Url(L"/count?key=" + key));
+  counter.SendRequest(false, L"GET");
+  return counter.GetStatusCodeText() == L"200" ? std::stoi(counter.ResponseText()) : -1;
+}
+
 std::string Pattern(size_t size) {
   std::string bytes(size, '\0');
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 >> 3) & 0xFF);
@@ -166,23 +181,28 @@ TEST(WinHttpClientTest, ProgressOnlyWithAnAnnouncedLength) {
 }
 
 TEST(WinHttpClientTest, AnUnfinishedPageIsTriedThreeTimes) {
-  WinHttpClient client(Url(L"/broken-html"));
+  const std::wstring key = UniqueKey();
+  WinHttpClient client(Url(L"/broken-html?key=" + key));
   client.SendRequest(false, L"GET");
   EXPECT_EQ(client.LastError(), WinHttpClient::kErrorIncompletePage);
   EXPECT_EQ(client.ResponseText(), L"<html><body>this page never ends");
-  // Raw mode does not look at the text.
-  WinHttpClient raw(Url(L"/broken-html"));
+  EXPECT_EQ(RequestsWithKey(key), 3);
+  // Raw mode does not look at the text: one attempt is enough.
+  const std::wstring raw_key = UniqueKey();
+  WinHttpClient raw(Url(L"/broken-html?key=" + raw_key));
   raw.SendRequest(true, L"GET");
   EXPECT_EQ(raw.LastError(), 0u);
+  EXPECT_EQ(RequestsWithKey(raw_key), 1);
 }
 
 TEST(WinHttpClientTest, AFailedAttemptDoesNotSpoilALaterAnswer) {
-  const std::wstring key = std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64());
+  const std::wstring key = UniqueKey();
   WinHttpClient client(Url(L"/drop-once?key=" + key));
   EXPECT_TRUE(client.SendRequest(false, L"GET"));
   EXPECT_EQ(client.GetStatusCodeText(), L"200");
   EXPECT_EQ(client.ResponseText(), L"second time lucky\n");
   EXPECT_EQ(client.LastError(), 0u);
+  EXPECT_EQ(RequestsWithKey(key), 2) << "the dropped attempt and the answered one";
 }
 
 TEST(WinHttpClientTest, TimeOutsAndRefusedConnections) {

@@ -15,6 +15,7 @@ Routes (GET unless noted):
   /cookies            200 with two Set-Cookie headers
   /short              announces 1000 bytes, sends 10 and closes
   /drop-once?key=K    closes the first connection for K without an answer, then 200
+  /count?key=K        200, how many requests carrying key=K arrived (any route)
   POST /echo          200, JSON of the request line, headers and body
   absolute-URI request (as through a proxy): 200 "via proxy <url>"
 With --tls-port and --cert the same routes are also served over HTTPS.
@@ -29,6 +30,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
 _dropped = set()
+_requests = {}  # key -> requests that carried it, counted on arrival
 _lock = threading.Lock()
 
 
@@ -58,6 +60,13 @@ class Handler(BaseHTTPRequestHandler):
         url = urlsplit(self.path)
         query = parse_qs(url.query)
         path = url.path
+        if path == "/count":
+            with _lock:
+                count = _requests.get(query.get("key", [""])[0], 0)
+            return self.answer(200, str(count).encode())
+        if "key" in query:
+            with _lock:
+                _requests[query["key"][0]] = _requests.get(query["key"][0], 0) + 1
         if path == "/ok":
             return self.answer(200, "hello from the loopback server\n".encode())
         if path == "/bytes":
