@@ -8,7 +8,7 @@ Routes (GET unless noted):
   /chunked            200, chunked body without Content-Length
   /missing            404 with a body
   /redirect           302 to /ok;  /redirect-chain: 301 to /redirect
-  /slow?ms=N          waits N ms, then 200
+  /slow?ms=N          waits N ms, then 200 (no answer once the client sends more)
   /broken-html        200, an HTML page that never ends
   /latin1             200, "café" in ISO-8859-1 (charset named)
   /utf8-upper         200, "café" in UTF-8 (charset named "UTF-8")
@@ -22,6 +22,7 @@ With --tls-port and --cert the same routes are also served over HTTPS.
 """
 import argparse
 import json
+import select
 import ssl
 import sys
 import threading
@@ -89,7 +90,14 @@ class Handler(BaseHTTPRequestHandler):
         if path == "/redirect-chain":
             return self.answer(301, b"", headers=[("Location", "/redirect")])
         if path == "/slow":
-            time.sleep(int(query.get("ms", ["2000"])[0]) / 1000.0)
+            # A client that gave up on this answer and sends its next request
+            # on the same connection (or closes it) gets no answer: the next
+            # request is read, and counted, at once.
+            deadline = time.monotonic() + int(query.get("ms", ["2000"])[0]) / 1000.0
+            while time.monotonic() < deadline:
+                readable, _, _ = select.select([self.connection], [], [], deadline - time.monotonic())
+                if readable:
+                    return None
             return self.answer(200, b"late\n")
         if path == "/broken-html":
             return self.answer(200, b"<html><body>this page never ends", "text/html; charset=utf-8")
