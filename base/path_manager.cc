@@ -79,8 +79,10 @@ std::wstring ProgramFilesFolder() { return GetFolderPath(CSIDL_PROGRAM_FILES).va
 }  // namespace
 
 PathManager& PathManager::GetInstance() {
-  static PathManager instance;
-  return instance;
+  // Never destroyed: detached threads (the system probes, IPC handlers) may
+  // still ask for keys and folders while the process exits.
+  static PathManager* const instance = new PathManager();
+  return *instance;
 }
 
 void PathManager::Init(std::wstring_view product_name) {

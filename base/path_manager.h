@@ -60,6 +60,7 @@ enum class TempDirKind : int {
 
 class PathManager {
  public:
+  // Never destroyed: threads that outlive main may still use it during exit.
   static PathManager& GetInstance();
 
   // Sets the keys and folders from the product name. Runs once at start-up,
