@@ -34,7 +34,9 @@ WINEPREFIX="$prefix" /usr/lib/wine/wineserver -p 60
 # that start them all at the same moment can hang at exit after passing.
 "$win/wine-exec" cmd.exe /c exit 0 >/dev/null 2>&1 || true
 xvfb() { xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; }
-xvfb ctest --test-dir "$win" -j "$jobs" --output-on-failure 2>&1 | tee "$log/win"
+# A long output is cut in the middle, so a failed case's record keeps both the
+# test framework's first lines and its final summary, which the rule reads.
+xvfb ctest --test-dir "$win" -j "$jobs" --output-on-failure --test-output-truncation middle 2>&1 | tee "$log/win"
 win_rc=${PIPESTATUS[0]}
 tally "$log/win"
 # Now and then, under load, Wine fails a program that did nothing wrong: it
