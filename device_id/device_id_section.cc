@@ -30,13 +30,23 @@ DeviceIdBytes ClaimDeviceId(DeviceIdSection& section, const std::function<std::w
 
   // Taken before the claim and kept until the section is ready, so that
   // holding it while the section is being filled proves the claimer gone.
-  base::ScopedKernelHandle mutex;
+  // Released on every way out, a throwing fill included.
+  struct ClaimMutex {
+    base::ScopedKernelHandle handle;
+    bool held = false;
+    ~ClaimMutex() {
+      if (held) ::ReleaseMutex(handle.Get());
+    }
+    void Release() {
+      if (held) ::ReleaseMutex(handle.Get());
+      held = false;
+    }
+  } mutex;
   const std::wstring name = base::NoThrowOr(std::wstring(), claim_mutex_name);
-  if (!name.empty()) mutex.Reset(::CreateMutexW(base::GetNullDaclSecurityAttributes(), FALSE, name.c_str()));
-  bool held = false;
-  if (mutex) {
-    const DWORD waited = ::WaitForSingleObject(mutex.Get(), INFINITE);
-    held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;  // abandoned: its claimer died
+  if (!name.empty()) mutex.handle.Reset(::CreateMutexW(base::GetNullDaclSecurityAttributes(), FALSE, name.c_str()));
+  if (mutex.handle) {
+    const DWORD waited = ::WaitForSingleObject(mutex.handle.Get(), INFINITE);
+    mutex.held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;  // abandoned: its claimer died
   }
 
   if (::InterlockedCompareExchange(&section.state, kSectionFilling, kSectionEmpty) == kSectionEmpty) {
@@ -44,12 +54,11 @@ DeviceIdBytes ClaimDeviceId(DeviceIdSection& section, const std::function<std::w
     DeviceIdBytes id{};
     std::memcpy(id.data(), const_cast<const uint8_t*>(section.id), id.size());
     ::InterlockedExchange(&section.state, kSectionReady);
-    if (held) ::ReleaseMutex(mutex.Get());
     return id;
   }
-  if (held) {
+  if (mutex.held) {
     const bool claimer_gone = section.state == kSectionFilling;
-    ::ReleaseMutex(mutex.Get());
+    mutex.Release();
     return claimer_gone ? generate_locally() : PublishedId(section);
   }
   // Without the mutex the claimer cannot be watched: wait while it fills.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct Protocol {
                             std::to_wstring(NextNumber());
   std::atomic<int> fills{0};
   std::atomic<int> local{0};
+  bool fill_throws = false;
 
   static int NextNumber() {
     static std::atomic<int> number{0};
@@ -40,6 +42,7 @@ struct Protocol {
         section, [this] { return mutex_name; },
         [this] {
           ++fills;
+          if (fill_throws) throw std::bad_alloc();
           std::memcpy(section.id, kFilled.data(), 16);
         },
         [this] {
@@ -95,6 +98,16 @@ TEST(ClaimProtocolTest, AClaimerThatIsGoneIsNotWaitedFor) {
   EXPECT_EQ(p.section.state, kSectionFilling);
   EXPECT_EQ(p.fills.load(), 0);
   EXPECT_EQ(p.local.load(), 1);
+}
+
+TEST(ClaimProtocolTest, AClaimerWhoseFillThrowsLetsTheOthersGoOn) {
+  Protocol p;
+  p.fill_throws = true;
+  EXPECT_THROW(p.Claim(), std::bad_alloc);
+  DeviceIdBytes other{};
+  std::thread([&] { other = p.Claim(); }).join();  // would wait for ever on a claim mutex left held
+  EXPECT_EQ(other, kLocal);
+  EXPECT_EQ(p.fills.load(), 1);
 }
 
 TEST(ClaimProtocolTest, TheClaimMutexNameIsTheImageFilesAndTheTags) {
