@@ -1,27 +1,12 @@
 #include "base/client_update_info.h"
 
+#include "base/json_number.h"
+
 namespace data {
-namespace {
-
-// "size" and "type" take any kind of JSON number (a floating one cut toward
-// zero) and nothing else.
-template <typename T>
-T NumberAt(const nlohmann::json& json, const char* key) {
-  const nlohmann::json& value = json.at(key);
-  if (!value.is_number()) {
-    throw nlohmann::json::type_error::create(302, std::string("type must be number, but is ") + value.type_name(),
-                                             &value);
-  }
-  if (value.is_number_float()) return static_cast<T>(value.get<double>());
-  if (value.is_number_unsigned()) return static_cast<T>(value.get<uint64_t>());
-  return static_cast<T>(value.get<int64_t>());
-}
-
-}  // namespace
 
 void ComponentFromJson(const nlohmann::json& json, Component& component) {
-  component.size = NumberAt<uint64_t>(json, "size");
-  component.type = static_cast<ComponentType>(NumberAt<int32_t>(json, "type"));
+  component.size = base::JsonNumber<uint64_t>(json.at("size"));
+  component.type = static_cast<ComponentType>(base::JsonNumber<int32_t>(json.at("type")));
   component.name = json.at("name").get<std::string>();
   component.url = json.at("url").get<std::string>();
   component.md5 = json.at("md5").get<std::string>();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/failure_boundary.h"
+#include "base/product_log.h"
 #include "base/xxtea.h"
 
 namespace config_table {
@@ -13,6 +14,10 @@ constexpr char kCreateStatement[] =
     "CREATE TABLE IF NOT EXISTS configs(id INTEGER PRIMARY KEY AUTOINCREMENT,key varchar(256) unique,value "
     "TEXT,encrypt int,json_data TEXT)";
 
+// The cipher stretches a key text with zeros, so an empty one would encrypt
+// under an all-zero key that anyone can read back.
+bool IsUsableKey(const std::string& key) { return !key.empty() && key[0] != '\0'; }
+
 }  // namespace
 
 ConfigTable::ConfigTable(const std::wstring& path, std::string cipher_key) : cipher_key_(std::move(cipher_key)) {
@@ -21,6 +26,10 @@ ConfigTable::ConfigTable(const std::wstring& path, std::string cipher_key) : cip
 
 bool ConfigTable::Set(const ConfigTableRow& row) {
   if (!db_) return false;
+  if (row.encrypt != 0 && !IsUsableKey(cipher_key_)) {
+    PRODUCT_LOG("refused to store {}: no cipher key for its encrypted data", row.key);
+    return false;
+  }
   return base::NoThrowOr(false, [&] {
     SQLite::Statement statement(*db_, "REPLACE INTO configs (key,value,encrypt,json_data) VALUES (?,?,?,?)");
     statement.bind(1, row.key);
@@ -58,7 +67,9 @@ ConfigTableRow ConfigTable::ReadRow(SQLite::Statement& statement) const {
   row.value = statement.getColumn(2).getString();
   row.encrypt = statement.getColumn(3).getInt() != 0 ? 1 : 0;
   row.json_data = statement.getColumn(4).getString();
-  if (row.encrypt == 1) row.json_data = base::XxteaBase64Decrypt(cipher_key_, row.json_data);
+  if (row.encrypt == 1) {
+    row.json_data = IsUsableKey(cipher_key_) ? base::XxteaBase64Decrypt(cipher_key_, row.json_data) : std::string();
+  }
   return row;
 }
 

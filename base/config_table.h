@@ -23,6 +23,9 @@ struct ConfigTableRow {
 
 class ConfigTable : public base::SqliteDatabase<ConfigTableRow> {
  public:
+  // An empty `cipher_key` (or one whose first byte is zero) is refused for
+  // encrypted data: such rows are not stored, and stored ones read back with
+  // an empty json_data. Plain rows work as usual.
   ConfigTable(const std::wstring& path, std::string cipher_key);
 
   // Replaces the row of the same key (which then gets a new id).

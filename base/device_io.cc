@@ -20,8 +20,10 @@ class SystemDevices final : public DeviceIo {
 }  // namespace
 
 DeviceIo& SystemDeviceIo() {
-  static SystemDevices devices;
-  return devices;
+  // Never destroyed: a detached probe thread may still query devices while
+  // the process exits.
+  static SystemDevices* const devices = new SystemDevices();
+  return *devices;
 }
 
 }  // namespace base

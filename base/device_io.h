@@ -25,7 +25,8 @@ class DeviceIo {
                        DWORD* returned) = 0;
 };
 
-// The real devices.
+// The real devices. Never destroyed: threads that outlive main may still use
+// them during exit.
 DeviceIo& SystemDeviceIo();
 
 }  // namespace base

@@ -79,8 +79,10 @@ std::wstring ProgramFilesFolder() { return GetFolderPath(CSIDL_PROGRAM_FILES).va
 }  // namespace
 
 PathManager& PathManager::GetInstance() {
-  static PathManager instance;
-  return instance;
+  // Never destroyed: detached threads (the system probes, IPC handlers) may
+  // still ask for keys and folders while the process exits.
+  static PathManager* const instance = new PathManager();
+  return *instance;
 }
 
 void PathManager::Init(std::wstring_view product_name) {
@@ -148,7 +150,9 @@ std::wstring PathManager::GetAppDataDir(AppDataDirKind kind) const {
 std::wstring PathManager::GetTempDir(TempDirKind kind) const {
   const int index = static_cast<int>(kind);
   if (index < 0 || index >= static_cast<int>(kTempNames.size())) return std::wstring();
-  return Created((fs::path(GetTempMakerDir()) / kTempProductFolder / kTempNames[index]).wstring());
+  const std::wstring maker = GetTempMakerDir();
+  if (maker.empty()) return std::wstring();
+  return Created((fs::path(maker) / kTempProductFolder / kTempNames[index]).wstring());
 }
 
 std::wstring PathManager::GetProductVersion() const {
@@ -190,8 +194,10 @@ bool PathManager::HasClientFiles() const {
 std::wstring GetTempMakerDir() {
   wchar_t buffer[MAX_PATH + 1] = {};
   const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
-  const fs::path temp(std::wstring(buffer, length <= MAX_PATH ? length : 0));
-  return Created((temp / kMakerName).wstring());
+  // Without the temporary folder there is no maker folder: a bare "Orvalis"
+  // would be made in the current folder (System32 for an elevated process).
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return Created((fs::path(std::wstring(buffer, length)) / kMakerName).wstring());
 }
 
 int32_t GetClientType() {

@@ -60,6 +60,7 @@ enum class TempDirKind : int {
 
 class PathManager {
  public:
+  // Never destroyed: threads that outlive main may still use it during exit.
   static PathManager& GetInstance();
 
   // Sets the keys and folders from the product name. Runs once at start-up,
@@ -82,6 +83,7 @@ class PathManager {
   std::wstring GetComponentDir(ComponentKind kind) const;
 
   std::wstring GetAppDataDir(AppDataDirKind kind) const;
+  // Empty (and nothing created) when the temporary folder is unknown.
   std::wstring GetTempDir(TempDirKind kind) const;
 
   std::wstring GetProductVersion() const;
@@ -106,7 +108,8 @@ class PathManager {
   std::wstring app_data_dir_;
 };
 
-// The system temporary folder with "Orvalis" appended, created.
+// The system temporary folder with "Orvalis" appended, created. Empty (and
+// nothing created) when the temporary folder is unknown.
 std::wstring GetTempMakerDir();
 
 // "ClientType" of the product key: HKCU first, then HKLM; -1 when neither has one.

@@ -73,9 +73,14 @@ ProductLogger& ProductLogger::GetInstance() {
   return *instance;
 }
 
-void ProductLogger::Start(std::string_view name, std::ios_base::openmode mode) {
+LogStartResult ProductLogger::Start(std::string_view name, std::ios_base::openmode mode) {
+  return Start(name, mode, [](std::function<void()> writer) { return std::thread(std::move(writer)); });
+}
+
+LogStartResult ProductLogger::Start(std::string_view name, std::ios_base::openmode mode,
+                                    const WriterStarter& start_writer) {
   std::lock_guard lifecycle(lifecycle_);
-  if (writer_.joinable()) return;
+  if (writer_.joinable()) return LogStartResult::kAlreadyStarted;
 
   const std::filesystem::path folder = PrepareLogFolder();
   {
@@ -91,13 +96,15 @@ void ProductLogger::Start(std::string_view name, std::ios_base::openmode mode) {
     enabled_.store(true, std::memory_order_release);
   }
   try {
-    writer_ = std::thread(&ProductLogger::WriterLoop, this);
+    writer_ = start_writer([this] { WriterLoop(); });
+    return LogStartResult::kStarted;
   } catch (const std::system_error&) {
     // Without a writer nothing would ever leave the queue: stay off instead.
     std::lock_guard lock(mutex_);
     enabled_.store(false, std::memory_order_release);
     queue_.clear();
     file_.close();
+    return LogStartResult::kNoWriterThread;
   }
 }
 

@@ -17,6 +17,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <ios>
 #include <mutex>
 #include <source_location>
@@ -38,8 +39,20 @@ std::string FormatLogTimestamp(std::chrono::system_clock::time_point when);
 // The calling thread's system id; the log macro takes it at the call site.
 std::uint32_t CurrentThreadId();
 
+// What Start did, for start-up to act on or report elsewhere (a log that is
+// off cannot tell about itself).
+enum class LogStartResult {
+  kStarted,
+  kAlreadyStarted,
+  kNoWriterThread,  // the writer thread could not start: the log stays off
+};
+
 class ProductLogger {
  public:
+  // Starts the thread that drains the queue; throws std::system_error when
+  // it cannot.
+  using WriterStarter = std::function<std::thread(std::function<void()> writer)>;
+
   // Never destroyed: threads that outlive main may still log during exit.
   static ProductLogger& GetInstance();
 
@@ -49,8 +62,11 @@ class ProductLogger {
   // Opens <temp>\Orvalis\Quillorane\<name>.log with |mode| plus out and
   // binary, starts the writer and queues the start banner. Does nothing while
   // already started. A log file that cannot be opened is not an error: lines
-  // are then dropped by the writer.
-  void Start(std::string_view name, std::ios_base::openmode mode);
+  // are then dropped by the writer. Without a writer thread the log stays off
+  // (nothing would ever leave the queue).
+  LogStartResult Start(std::string_view name, std::ios_base::openmode mode);
+  // The same with the writer thread started by `start_writer`.
+  LogStartResult Start(std::string_view name, std::ios_base::openmode mode, const WriterStarter& start_writer);
 
   // Queues the end banner, lets the writer drain the queue, closes the file.
   // Later records are dropped; a second Stop does nothing.

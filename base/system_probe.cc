@@ -352,14 +352,16 @@ int32_t VdiImageDiscTypeReader::Get() {
 }
 
 int32_t GetVdiImageDiscType() {
-  static VdiImageDiscTypeReader reader([] {
+  // Never destroyed, like everything the detached measurement reaches: a
+  // thread that outlives main may still ask.
+  static VdiImageDiscTypeReader* const reader = new VdiImageDiscTypeReader([] {
     try {
       std::thread([] { MeasureVdiImageDiscType(SystemDeviceIo()); }).detach();
     } catch (...) {
       // No thread: the value stays absent and the answer 0.
     }
   });
-  return NoThrowOr(int32_t{0}, [] { return reader.Get(); });
+  return NoThrowOr(int32_t{0}, [] { return reader->Get(); });
 }
 
 // --- Process -----------------------------------------------------------------

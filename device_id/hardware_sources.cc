@@ -249,12 +249,16 @@ std::string DecodeDescriptorString(const uint8_t* descriptor, std::size_t descri
       }
     }
 
+    // A decoded zero byte ends the text, before the swap: bytes after it are
+    // not part of the serial and must not be pulled in front of it.
+    text.erase(std::min(text.find('\0'), text.size()));
     if (swap) {
-      // Over the whole length, the terminating NUL included when it is odd.
+      // Over the text's length, its terminating NUL included when the length
+      // is odd (the last character is then lost).
       text.push_back('\0');
       for (std::size_t i = 0; i + 1 < text.size(); i += 2) std::swap(text[i], text[i + 1]);
+      text.erase(text.find('\0'));
     }
-    text.erase(std::min(text.find('\0'), text.size()));  // a decoded zero byte ends the text as well
 
     const std::size_t first = text.find_first_not_of(" \t\n\v\f\r");
     if (first != std::string::npos) {

@@ -24,7 +24,8 @@ bool ReadProfileIntoSection(DeviceIdSection& section, const std::string& path, c
 void WriteProfileFromSection(const DeviceIdSection& section, HANDLE file, const std::string& path,
                              const ProfileDigests& digests);
 // The identifier made from the facts and the profile, leaving every section
-// alone: what a process does when the claimer of a section never finishes.
+// alone: what a process does when the claimer of a section died before it
+// finished.
 DeviceIdBytes GenerateOutsideSection(std::string_view vendor_folder);
 
 template <SectionAccessor kSection, const char* kVendorFolder>
@@ -51,13 +52,21 @@ class SectionIdGenerator {
   ProfileFile OpenProfileFile() { return device_id::OpenProfileFile(RoamingAppDataDirA(), kVendorFolder); }
 };
 
+// The mutex a claimer of the section holds while it fills it; the profile
+// folder tells the two identifiers apart.
+template <SectionAccessor kSection, const char* kVendorFolder>
+std::wstring SectionClaimMutexName() {
+  return device_id::SectionClaimMutexName(&kSection(), kVendorFolder);
+}
+
 // The 16 identifier bytes by the claim protocol on the section: the claimer
-// fills it with a generator of its own; a waiter that gives up makes the
+// fills it with a generator of its own; a waiter whose claimer died makes the
 // identifier from the same folder's profile.
 template <SectionAccessor kSection, const char* kVendorFolder>
 DeviceIdBytes ClaimSectionDeviceId() {
   return ClaimDeviceId(
-      kSection(), [] { SectionIdGenerator<kSection, kVendorFolder>().Generate(); },
+      kSection(), [] { return SectionClaimMutexName<kSection, kVendorFolder>(); },
+      [] { SectionIdGenerator<kSection, kVendorFolder>().Generate(); },
       [] { return GenerateOutsideSection(kVendorFolder); });
 }
 

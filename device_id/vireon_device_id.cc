@@ -6,8 +6,10 @@
 namespace device_id {
 
 const std::string& ProcessVireonDeviceId() {
-  static const std::string text = FormatDeviceId(ZUMacID::ComputeVireonDeviceId());
-  return text;
+  // Never destroyed: the telemetry client's detached threads read it while
+  // the process exits.
+  static const std::string* const text = new std::string(FormatDeviceId(ZUMacID::ComputeVireonDeviceId()));
+  return *text;
 }
 
 }  // namespace device_id

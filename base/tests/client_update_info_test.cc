@@ -1,5 +1,8 @@
 #include "base/client_update_info.h"
 
+#include <cstdint>
+#include <string>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,6 +48,32 @@ TEST(ClientUpdateInfoTest, MissingOrMistypedKeysThrow) {
     data::ClientUpdateInfo info;
     EXPECT_THROW(data::ClientUpdateInfoFromJson(json::parse(answer), info), json::exception) << answer;
   }
+}
+
+TEST(ClientUpdateInfoTest, FloatingNumbersOutOfTheFieldsRangeAreRefused) {
+  struct Case {
+    const char* size;
+    const char* type;
+  };
+  const Case cases[] = {
+      {"-1.0", "1"}, {"1e20", "1"}, {"18446744073709551616.0", "1"}, {"-0.5e300", "1"},
+      {"1", "-3e9"}, {"1", "1e20"}, {"1", "2147483648.0"},
+  };
+  for (const Case& c : cases) {
+    const std::string answer = std::string(R"({"version":"1","components":[{"size":)") + c.size +
+                               R"(,"type":)" + c.type + R"(,"name":"n","url":"u","md5":"m","version":"v"}]})";
+    data::ClientUpdateInfo info;
+    EXPECT_THROW(data::ClientUpdateInfoFromJson(json::parse(answer), info), json::out_of_range) << answer;
+  }
+  // Values the fields hold still read, cut toward zero.
+  data::ClientUpdateInfo info;
+  data::ClientUpdateInfoFromJson(
+      json::parse(R"({"version":"1","components":[{"size":-0.9,"type":-2147483648.0,"name":"n","url":"u",)"
+                  R"("md5":"m","version":"v"}]})"),
+      info);
+  ASSERT_EQ(info.components.size(), 1u);
+  EXPECT_EQ(info.components[0].size, 0u);
+  EXPECT_EQ(static_cast<int32_t>(info.components[0].type), INT32_MIN);
 }
 
 }  // namespace

@@ -88,6 +88,26 @@ TEST_F(ConfigTableTest, EmptyEncryptedColumnStaysEmpty) {
   EXPECT_EQ(table.Get("k")->json_data, "");
 }
 
+TEST_F(ConfigTableTest, AnEmptyCipherKeyIsRefusedForEncryptedData) {
+  // A row stored under an all-zero key, as an empty key text would give.
+  ASSERT_TRUE(ConfigTable(path(), kDeviceId).Set({"zero.key", "kept", 0, ""}));
+  Raw().exec("UPDATE configs SET encrypt=1, json_data='" + base::XxteaBase64Encrypt(std::string(16, '\0'), "under zeros") +
+             "' WHERE key='zero.key'");
+
+  for (const std::string& key : {std::string(), std::string("\0abc", 4)}) {
+    ConfigTable table(path(), key);
+    EXPECT_FALSE(table.Set({"sealed", "v", 1, "secret"}));
+    EXPECT_FALSE(table.Get("sealed").has_value());
+    const std::optional<ConfigTableRow> row = table.Get("zero.key");
+    ASSERT_TRUE(row.has_value());
+    EXPECT_EQ(row->value, "kept");
+    EXPECT_EQ(row->json_data, "");
+    // Plain rows do not need the key.
+    EXPECT_TRUE(table.Set({"plain", "v", 0, "open"}));
+    EXPECT_EQ(table.Get("plain")->json_data, "open");
+  }
+}
+
 TEST_F(ConfigTableTest, SameKeyKeepsOneRowWithTheLastFields) {
   ConfigTable table(path(), kDeviceId);
   ASSERT_TRUE(table.Set({"k", "first", 1, "one"}));

@@ -4,6 +4,9 @@
 #include <shlobj.h>
 
 #include <filesystem>
+#include <optional>
+#include <utility>
+#include <vector>
 #include <fstream>
 #include <string>
 
@@ -220,6 +223,48 @@ TEST_F(PathManagerTest, TemporaryFolders) {
   EXPECT_EQ(resources, maker + L"\\Quillorane\\install-resources");
   EXPECT_TRUE(fs::is_directory(resources));
   EXPECT_EQ(paths().GetTempDir(TempDirKind::kTips), maker + L"\\Quillorane\\resources\\tips");
+}
+
+// TMP, TEMP and the current folder of this process, put back afterwards.
+class ScopedTempEnvironment {
+ public:
+  ScopedTempEnvironment() {
+    for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) saved_.emplace_back(name, Read(name));
+    wchar_t folder[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, folder);
+    current_ = folder;
+  }
+  ~ScopedTempEnvironment() {
+    for (const auto& [name, value] : saved_) ::SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
+    ::SetCurrentDirectoryW(current_.c_str());
+  }
+
+ private:
+  static std::optional<std::wstring> Read(const wchar_t* name) {
+    wchar_t value[32767] = {};
+    const DWORD length = ::GetEnvironmentVariableW(name, value, 32767);
+    if (length == 0 || length >= 32767) return std::nullopt;
+    return std::wstring(value, length);
+  }
+  std::vector<std::pair<const wchar_t*, std::optional<std::wstring>>> saved_;
+  std::wstring current_;
+};
+
+TEST_F(PathManagerTest, NoTemporaryFolderCreatesNothing) {
+  ScopedTempEnvironment restore;
+  const fs::path current = temp_.path() / "current";
+  fs::create_directories(current);
+  ASSERT_TRUE(::SetCurrentDirectoryW(current.c_str()));
+  // A temporary folder longer than a path may be: the lookup fails.
+  const std::wstring too_long = (temp_.path() / std::wstring(300, L't')).wstring();
+  for (const wchar_t* name : {L"TMP", L"TEMP", L"USERPROFILE"}) ::SetEnvironmentVariableW(name, too_long.c_str());
+  wchar_t probe[MAX_PATH + 1] = {};
+  ASSERT_EQ(::GetTempPathW(MAX_PATH + 1, probe), 0u) << probe;
+
+  EXPECT_EQ(base::GetTempMakerDir(), L"");
+  EXPECT_EQ(paths().GetTempDir(TempDirKind::kInstallResources), L"");
+  EXPECT_EQ(paths().GetTempDir(TempDirKind::kRoot), L"");
+  EXPECT_TRUE(fs::is_empty(current));
 }
 
 TEST_F(PathManagerTest, ApplicationDataFolders) {

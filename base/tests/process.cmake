@@ -39,3 +39,12 @@ if(WIN32)
     LIBS ql_base ql_testing_process
     LOCKS installer_single_instance get_vt_service clipboard)
 endif()
+
+if(WIN32)
+  # The helper computes the telemetry device identifier, which reads and may
+  # write the user's identifier profile.
+  ql_add_gtest(base_singletons_at_exit_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/singletons_at_exit_test.cc
+    LIBS ql_base ql_testing_process
+    LOCKS device_id_profiles)
+endif()

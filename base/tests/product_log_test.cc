@@ -12,6 +12,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -214,6 +215,27 @@ TEST_F(ProductLogTest, LinesReachTheFileWhileRunningAndOthersMayOpenIt) {
   }
   EXPECT_NE(ReadLog().find("visible before stop"), std::string::npos);
   EXPECT_EQ(ReadLog().find("log end"), std::string::npos);
+}
+
+TEST_F(ProductLogTest, AWriterThreadThatCannotStartLeavesTheLogOffAndSaysSo) {
+  const auto no_thread = [](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  };
+  EXPECT_EQ(ProductLogger::GetInstance().Start("foundation_test", std::ios::app, no_thread),
+            LogStartResult::kNoWriterThread);
+  PRODUCT_LOG("dropped while off");
+  ProductLogger::GetInstance().Push("pushed while off");
+  ProductLogger::GetInstance().Stop();
+
+  // Nothing is left half started: the next start works.
+  EXPECT_EQ(ProductLogger::GetInstance().Start("foundation_test", std::ios::app), LogStartResult::kStarted);
+  EXPECT_EQ(ProductLogger::GetInstance().Start("foundation_test", std::ios::app), LogStartResult::kAlreadyStarted);
+  PRODUCT_LOG("logged once started");
+  ProductLogger::GetInstance().Stop();
+  const std::string log = ReadLog();
+  EXPECT_NE(log.find("]: logged once started\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("while off"), std::string::npos) << log;
+  EXPECT_EQ(SplitLines(log).size(), 7u) << log;  // one block: two blank lines, rule, start, record, end, rule
 }
 
 TEST_F(ProductLogTest, UnopenableFileIsNotAnError) {

@@ -320,6 +320,8 @@ TEST(DescriptorStringTest, DecodesSwapsAndTrims) {
       {"an unprintable character empties the text", "AB\x01" "CD", false, ""},
       {"bytes above 0x7F are not printable", "S\xc3\xa9rie", false, ""},
       {"a decoded zero byte ends the text", "41004243", false, "A"},
+      {"a decoded zero byte ends the text before the swap", "4142004344", true, "BA"},
+      {"a lone character after a decoded zero byte is not swapped in", "41420043", true, "BA"},
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> buffer = DescriptorBuffer({{100, c.stored}});

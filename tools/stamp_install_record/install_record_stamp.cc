@@ -61,26 +61,32 @@ std::optional<std::size_t> CertificateDirectoryEntry(std::string_view image) {
 
 // Grows a certificate table that ends where the file ends by `extra` bytes:
 // the directory's size and the length of the table's last entry both take the
-// record in.
-void GrowCertificateTable(std::string& image, std::size_t extra) {
+// record in. An unsigned image needs nothing. A signed image whose table
+// cannot take the record is an error (the image is left as it was): appending
+// anyway would leave bytes outside the signature and break it.
+std::string GrowCertificateTable(std::string& image, std::size_t extra) {
   const std::optional<std::size_t> entry = CertificateDirectoryEntry(image);
-  if (!entry) return;
+  if (!entry) return std::string();
   const uint64_t table = ReadU32(image, *entry);
   const uint64_t size = ReadU32(image, *entry + 4);
-  if (table == 0 || size == 0 || table + size != image.size()) return;
+  if (table == 0 && size == 0) return std::string();  // not signed
+  const std::string cannot = "cannot extend the installer's certificate table to take the record in (";
+  const std::string broken = "); the stamped copy's signature would be broken";
+  if (table == 0 || size == 0 || table + size != image.size()) return cannot + "it does not end the file" + broken;
 
   // Walk the 8-byte aligned entries to the last one.
   uint64_t last = table;
   for (uint64_t at = table; at + 8 <= table + size;) {
     const uint32_t length = ReadU32(image, at);
-    if (length < 8) return;  // not a table we understand: leave it alone
+    if (length < 8) return cannot + "an entry of " + std::to_string(length) + " bytes" + broken;
     last = at;
     at += (static_cast<uint64_t>(length) + 7) & ~uint64_t{7};
   }
   const uint64_t new_end = image.size() + extra;
-  if (new_end - table > UINT32_MAX) return;
+  if (new_end - table > UINT32_MAX) return cannot + "it would exceed 4 GiB" + broken;
   WriteU32(image, *entry + 4, static_cast<uint32_t>(new_end - table));
   WriteU32(image, last, static_cast<uint32_t>(new_end - last));
+  return std::string();
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
@@ -124,7 +130,7 @@ bool HasInstallRecord(std::string_view image) {
 std::string StampImage(std::string& image, std::string_view json) {
   const std::string record = BuildInstallRecord(json);
   if (record.size() > UINT32_MAX) return "the install record is too large";
-  GrowCertificateTable(image, record.size());
+  if (std::string error = GrowCertificateTable(image, record.size()); !error.empty()) return error;
   image += record;
   return std::string();
 }

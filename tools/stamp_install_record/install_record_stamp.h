@@ -3,9 +3,9 @@
 // the MD5 of the padded JSON as 32 upper-case hex digits, 00 01). The
 // installer reads it back from the end of its own file at start-up.
 //
-// When the installer is signed and its attribute-certificate table reaches
-// the end of the file, the table is grown to take the record in, so the
-// signature stays valid. Platform-free.
+// When the installer is signed, its attribute-certificate table must reach
+// the end of the file; it is grown to take the record in, so the signature
+// stays valid. Platform-free.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +26,8 @@ std::string BuildInstallRecord(std::string_view json);
 bool HasInstallRecord(std::string_view image);
 
 // Appends the record to `image`, growing the certificate table when the image
-// is signed. Returns an error text, empty on success.
+// is signed. Returns an error text, empty on success; a signed image whose
+// certificate table cannot be grown is an error and stays as it was.
 std::string StampImage(std::string& image, std::string_view json);
 
 // Reads `installer` and `json_file`, writes the stamped copy to `output`.

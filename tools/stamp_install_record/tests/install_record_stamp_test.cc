@@ -130,14 +130,28 @@ TEST(InstallRecordStampTest, SignedImageCertificateTableTakesTheRecordIn) {
   EXPECT_EQ(image.size() - unstamped, stamp::BuildInstallRecord(R"({"channel_id":7})").size());
 }
 
-TEST(InstallRecordStampTest, CertificateTableFollowedByOtherBytesIsLeftAlone) {
-  std::string image = MinimalPe(0x400);
-  AddCertificateTable(image, 0x40);
-  image += std::string(16, '\x77');  // something after the table: not the table's end
-  const std::string header = image.substr(0, 0x400);
-
-  ASSERT_EQ(stamp::StampImage(image, "{}"), "");
-  EXPECT_EQ(image.substr(0, 0x400), header);
+TEST(InstallRecordStampTest, SignedImageWhoseTableCannotTakeTheRecordIsRefused) {
+  struct Case {
+    const char* what;
+    void (*spoil)(std::string& image);
+  };
+  const Case cases[] = {
+      {"something after the table", [](std::string& image) { image += std::string(16, '\x77'); }},
+      {"a table reaching past the file",
+       [](std::string& image) { PutU32(image, kCertificateEntry + 4, U32(image, kCertificateEntry + 4) + 8); }},
+      {"an entry shorter than its own header", [](std::string& image) { PutU32(image, U32(image, kCertificateEntry), 4); }},
+      {"a table without an offset", [](std::string& image) { PutU32(image, kCertificateEntry, 0); }},
+  };
+  for (const Case& c : cases) {
+    std::string image = MinimalPe(0x400);
+    AddCertificateTable(image, 0x40);
+    c.spoil(image);
+    const std::string before = image;
+    const std::string error = stamp::StampImage(image, "{}");
+    EXPECT_NE(error.find("certificate table"), std::string::npos) << c.what << " gave: " << error;
+    EXPECT_NE(error.find("signature would be broken"), std::string::npos) << c.what;
+    EXPECT_EQ(image, before) << c.what;
+  }
 }
 
 class StampFileTest : public testing::Test {

@@ -3,11 +3,10 @@
 #include <windows.h>
 
 #include <array>
-#include <cmath>
-#include <limits>
 #include <string>
 #include <type_traits>
 
+#include "base/json_number.h"
 #include "base/product_log.h"
 #include "base/scoped_handle.h"
 #include "base/string_util.h"
@@ -24,22 +23,11 @@ using nlohmann::json;
                                  &value);
 }
 
-// A number of any kind; a floating one is cut toward zero. A floating value
-// that the target cannot hold is refused like a wrong type rather than
-// converted into whatever the conversion would make of it.
+// A number of any kind; a floating one is cut toward zero, and one that the
+// field cannot hold is refused like a wrong type.
 template <typename T>
 T ToNumber(const json& value) {
-  if (value.is_number_integer()) {
-    return value.is_number_unsigned() ? static_cast<T>(value.get<uint64_t>()) : static_cast<T>(value.get<int64_t>());
-  }
-  if (!value.is_number_float()) ThrowType(value, "number");
-  const double truncated = std::trunc(value.get<double>());
-  // Both bounds are powers of two, so the doubles hold them exactly.
-  const double upper = std::ldexp(1.0, std::numeric_limits<T>::digits);
-  if (!(truncated >= static_cast<double>(std::numeric_limits<T>::lowest()) && truncated < upper)) {
-    throw json::out_of_range::create(406, "number out of range for its field", &value);
-  }
-  return static_cast<T>(truncated);
+  return base::JsonNumber<T>(value);
 }
 
 template <typename T>
