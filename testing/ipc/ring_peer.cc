@@ -1,6 +1,6 @@
 // A peer that works a channel's ring the way the product's other programs
 // do: every ring step below (joining, writing, overwriting, reading, and the
-// chunk storages' free lists) is written out here from their published steps
+// chunk storages' free lists) is the step those programs take, one for one,
 // and shares nothing with the installer's channel code but the byte layout.
 // A writer claims a slot by a compare-and-swap on the slot's reader word and
 // stores the write index afterwards; a reader takes what the commit word
