@@ -88,11 +88,11 @@ uint8_t* StorageFor(uint64_t message_size) {
 }  // namespace
 
 bool HasChunkClass(uint64_t message_size) {
-  return message_size > 0 && message_size <= kMaxSegmentSize &&
-         StorageSize(ChunkSizeClass(message_size)) <= kMaxSegmentSize;
+  return message_size > 0 && message_size < kMaxChunkClass && ChunkSizeClass(message_size) <= kMaxChunkClass;
 }
 
 void* chunk_storages(uint64_t size_class) {
+  if (size_class == 0 || size_class > kMaxChunkClass) return nullptr;
   StorageMap& map = Storages();
   StorageEntry* entry = nullptr;
   map.lock.LockShared();

@@ -22,7 +22,12 @@ constexpr uint64_t kStorageHeaderSize = 40;
 // s + 8 rounded up to a multiple of 1024 (65 to 1016 bytes give 1024).
 constexpr uint64_t ChunkSizeClass(uint64_t message_size) { return ((message_size + 7) & ~uint64_t{1023}) + 1024; }
 constexpr uint64_t StorageSize(uint64_t size_class) { return kChunksPerStorage * size_class + kStorageHeaderSize; }
-// Whether a message of this size has a storage that can be mapped at all.
+// The largest size class: that of a 1 MiB message. Every process that reads
+// a chunk element maps the whole storage of its class, committed at
+// creation, so a storage stays at about 32 MiB. Larger messages go as
+// fragments; an element naming a larger class is dropped unread.
+constexpr uint64_t kMaxChunkClass = ChunkSizeClass(1ull << 20);
+// Whether a message of this size goes in a chunk.
 bool HasChunkClass(uint64_t message_size);
 
 // The mapped storage of class `size_class` (mapped once per process), or

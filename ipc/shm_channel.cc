@@ -89,56 +89,30 @@ void ShmChannel::InterruptReceive() {
 }
 
 bool ShmChannel::Join() {
-  // Read before the claim: whoever drops this bit later moves the epoch
-  // after the claim, so an unchanged epoch proves the bit was never dropped.
-  joined_epoch_ = RingEpoch(ring_address_);
-  cursor_.bit = ClaimReceiverBit(ring_address_);
-  if (cursor_.bit == 0) return false;
-  JoinAt();
+  if (!JoinRing(ring_address_, cursor_)) return false;
+  SetFloor();
   return true;
 }
 
-void ShmChannel::JoinAt() {
-  cursor_.next = cursor_.joined = RingWriteIndex(ring_address_);
+void ShmChannel::SetFloor() {
   // Read after the cursor: messages numbered from here on put every one of
   // their elements after it.
   has_floor_ = msg_counter() != nullptr;
   floor_ = has_floor_ ? std::atomic_ref<uint32_t>(*msg_counter()).load() : 0;
 }
 
-bool ShmChannel::OwnsBit() const {
-  if (!HoldsReceiverBit(ring_address_, cursor_.bit)) return false;
-  // A bit still in the mask may have been dropped and handed to another
-  // receiver since; it is ours when nobody was dropped since joining, or
-  // when this cursor was not overtaken (only a lagging receiver is dropped).
-  return RingEpoch(ring_address_) == joined_epoch_ ||
-         RingWriteIndex(ring_address_) - cursor_.next <= kRingElements;
-}
-
 void ShmChannel::Resync() {
   ++resyncs_;
   std::fprintf(stderr, "recv: receiver of %s lost its place at %u (write index %u), rejoining\n", name_.c_str(),
                cursor_.next, RingWriteIndex(ring_address_));
-  const bool keep = RingEpoch(ring_address_) == joined_epoch_ && HoldsReceiverBit(ring_address_, cursor_.bit);
-  if (keep) {
-    JoinAt();
-    // What this receiver skipped must not keep writers waiting for it.
-    ScrubReceiver(ring_address_, cursor_.bit, true, cursor_.joined);
-    return;
-  }
-  // The old bit is not touched: it is gone, or it belongs to someone else
-  // now, or (rarely) it stays behind unread until a writer drops it.
-  if (!Join()) cursor_.bit = 0;
+  RejoinRing(ring_address_, cursor_);
+  if (cursor_.bit != 0) SetFloor();
 }
 
 void ShmChannel::Disconnect(ShmChannel* channel) {
   channel->receiving_ = false;
   if (channel->ring_address_ != nullptr && channel->cursor_.bit != 0) {
-    if (channel->OwnsBit()) {
-      ScrubReceiver(channel->ring_address_, channel->cursor_.bit, false, 0);
-      ReleaseReceiverBit(channel->ring_address_, channel->cursor_.bit);
-    }
-    channel->cursor_.bit = 0;
+    LeaveRing(channel->ring_address_, channel->cursor_);
     channel->fragments_.Clear();
   }
   for (ShmWaiter* waiter : {&channel->connection_waiter_, &channel->space_waiter_, &channel->read_waiter_}) {

@@ -66,9 +66,8 @@ class ShmChannel {
   bool TakeElement(uint64_t timeout_ms, ElementSnapshot* out);
   bool PopOnce(ElementSnapshot* out);
   bool Join();
-  void JoinAt();
+  void SetFloor();
   void Resync();
-  bool OwnsBit() const;
   uint32_t* msg_counter() const { return static_cast<uint32_t*>(msg_counter_.view()); }
 
   std::string name_;
@@ -82,8 +81,7 @@ class ShmChannel {
   ShmRing* ring_address_ = nullptr;
 
   RingCursor cursor_;
-  bool receiving_ = false;     // connected as receiver and not disconnected
-  uint64_t joined_epoch_ = 0;  // ring epoch when the bit was claimed
+  bool receiving_ = false;  // connected as receiver and not disconnected
   bool has_floor_ = false;     // messages numbered below the floor may have started before joining
   uint32_t floor_ = 0;
   uint32_t resyncs_ = 0;

@@ -5,14 +5,16 @@
 // it: writers and readers meet in compare-and-swap and atomic additions on
 // shared words.
 //
-// A lap is owned by the writer that moves the write index past it; only
-// that writer claims the slot's reader word and writes the element, so two
-// writers never write one slot. The commit word says what the slot holds:
+// A writer claims a slot by a compare-and-swap on the slot's reader word,
+// as every other process on the ring does, and only then moves the write
+// index past it (never backwards). The commit word says what the slot holds:
 //   ~w       element of lap w published (64-bit complement)
-//   w        free for lap w: lap w - 256 read by everyone, or lap w's owner
-//            busy writing (readers then find nothing new)
+//   w        free for lap w (lap w - 256 read by everyone), or lap w's
+//            writer busy writing (readers then find nothing new)
+//   n<<32|w  lap w's slot taken over from a writer that stalled (n counts
+//            the takeovers); the stalled writer's publication then fails
 //   0        never written
-// A slot whose previous lap is not published yet is in flight: writers back
+// A slot claimed by a write that is not finished is in flight: writers back
 // off instead of taking the ring as full.
 #pragma once
 
@@ -26,7 +28,7 @@ constexpr uint32_t kElementDataSize = 64;
 constexpr uint64_t kRingSegmentSize = 0x6100;
 constexpr uint32_t kMaxReceivers = 32;
 // How long a slot may stay claimed by an unfinished write before writers
-// take it over (its writer is taken to have died in the middle).
+// take it over (its writer is taken to have died or stalled in the middle).
 constexpr uint32_t kInFlightTakeoverMs = 1000;
 
 struct ShmRingElement {
@@ -96,11 +98,37 @@ bool PushElement(ShmRing* ring, const ElementContent& content);
 // receiver is left.
 bool force_push(ShmRing* ring, const ElementContent& content);
 
+// One write in two steps: the claim of a slot, then the element's content
+// and its publication. A writer may stall between the two for any time.
+struct SlotClaim {
+  uint32_t lap = 0;
+  uint64_t marker = 0;     // the commit word while this writer owns the slot
+  uint32_t receivers = 0;  // the receivers the element waits for
+};
+
+// Claims the slot at the write index. False when no receiver is connected,
+// or (without `force`) when the slot still holds an element that a connected
+// receiver has not read; with `force` those receivers are dropped from the
+// ring (a line on standard output) instead. A slot in flight is waited for.
+bool ClaimSlot(ShmRing* ring, bool force, SlotClaim* claim);
+// Writes and publishes the element of a claimed slot. False when the slot
+// was taken over meanwhile: nothing was published and the write must start
+// again with a new claim.
+bool PublishSlot(ShmRing* ring, const SlotClaim& claim, const ElementContent& content);
+
 // A receiver's place in the ring.
 struct RingCursor {
   uint32_t bit = 0;     // the receiver's bit in the mask; 0 when none
   uint32_t next = 0;    // write index of the next element to read
   uint32_t joined = 0;  // write index when the bit was claimed
+  // Ring epoch read before the bit was claimed: whoever drops the bit later
+  // moves the epoch, so an unchanged epoch proves the bit is still this
+  // receiver's.
+  uint64_t joined_epoch = 0;
+  // Elements claimed before joining may still be published with this bit
+  // (it may have belonged to a receiver that left); until they all are, each
+  // read clears the bit from them, since this receiver never reads them.
+  bool settling = false;
 };
 
 enum class PopResult {
@@ -116,6 +144,21 @@ PopResult PopElement(ShmRing* ring, RingCursor& cursor, ElementSnapshot* out);
 
 // Claims the lowest free receiver bit; 0 when all 32 are taken.
 uint32_t ClaimReceiverBit(ShmRing* ring);
+
+// Takes a receiver bit and places the cursor at the write index: the
+// receiver reads what is written from now on. False when all 32 are taken.
+bool JoinRing(ShmRing* ring, RingCursor& cursor);
+// After the cursor lost its place: moves it to the write index, keeping the
+// bit when it is still this receiver's, else taking a new one (the cursor's
+// bit is 0 when none is free). What the receiver skipped no longer waits for
+// it.
+void RejoinRing(ShmRing* ring, RingCursor& cursor);
+// Whether the cursor's bit is in the mask and still this receiver's (not
+// dropped and handed to someone else since).
+bool OwnsReceiverBit(ShmRing* ring, const RingCursor& cursor);
+// Gives the bit back (when still owned) and lets go of every element that
+// waits for it.
+void LeaveRing(ShmRing* ring, RingCursor& cursor);
 void ReleaseReceiverBit(ShmRing* ring, uint32_t bit);
 bool HoldsReceiverBit(ShmRing* ring, uint32_t bit);
 

@@ -17,8 +17,12 @@ void SpinBackoff(uint32_t k);
 // is about 1 ms apart.
 constexpr uint32_t NextBackoff(uint32_t k) { return k < 32 ? k + 1 : 32; }
 
-// A lock over a 32-bit word (0 free, 1 held) that may be shared between
-// processes. The lock object itself only points at the word.
+// A lock over a 32-bit word that may be shared between processes: 0 free,
+// anything else held. This process writes its id into the word, so a lock
+// left held by a process that died is taken over by the next one that waits
+// for it; a holder that writes 1 (or any word that names no process) is
+// waited for as long as it holds. The lock object itself only points at the
+// word.
 class SpinLock {
  public:
   explicit SpinLock(void* word) : word_(*static_cast<uint32_t*>(word)) {}
@@ -28,8 +32,16 @@ class SpinLock {
   void Unlock() noexcept;
 
  private:
+  // Replaces `holder`, found in the word, by this process when the process
+  // it names has ended.
+  bool TakeOverFrom(uint32_t holder) noexcept;
+
   std::atomic_ref<uint32_t> word_;
 };
+
+// Whether the lock word `holder` names a process that has ended. 1 (a holder
+// that does not say who it is) never counts as ended.
+bool LockHolderGone(uint32_t holder);
 
 class SpinLockGuard {
  public:

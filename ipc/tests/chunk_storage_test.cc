@@ -22,8 +22,12 @@ TEST(ChunkStorageTest, SizeClasses) {
   EXPECT_EQ(ChunkSizeClass(1017), 2048u);
   EXPECT_EQ(StorageSize(1024), 32808u);
   EXPECT_EQ(StorageSize(2048), 65576u);
-  EXPECT_TRUE(HasChunkClass(64ull << 20));
-  EXPECT_FALSE(HasChunkClass(200ull << 20));  // its storage would pass 4 GiB
+  // Up to the class of a 1 MiB message, whose storage is about 32 MiB.
+  EXPECT_TRUE(HasChunkClass(1ull << 20));
+  EXPECT_TRUE(HasChunkClass((1ull << 20) + 1016));
+  EXPECT_FALSE(HasChunkClass((1ull << 20) + 1017));
+  EXPECT_FALSE(HasChunkClass(64ull << 20));
+  EXPECT_EQ(chunk_storages(ChunkSizeClass(64ull << 20)), nullptr);
 }
 
 TEST(ChunkStorageTest, StorageIsTheNamedGlobalSegment) {

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/scoped_handle.h"
 #include "ipc/chunk_storage.h"
 #include "testing/ipc/child_process.h"
 #include "testing/ipc/stress_message.h"
@@ -234,6 +235,43 @@ TEST(ShmChannelTest, LargeMessageGoesAsFragmentsWhenItsClassIsFull) {
   EXPECT_TRUE(got == message);
   EXPECT_EQ(sender.ring()->write_index, (size + 63) / 64);
   for (int32_t id : taken) ReturnUnsentChunk(id, size);
+}
+
+// Messages beyond the largest chunk class go as fragments, and a chunk
+// element naming a larger class is dropped without its storage ever being
+// made: a storage is committed whole by every process that maps it.
+TEST(ShmChannelTest, ChunkClassesStopAtOneMebibyte) {
+  struct Case {
+    uint64_t size;
+    bool chunk;
+  };
+  for (const Case& c : {Case{1 << 20, true}, Case{(1 << 20) + 2000, false}}) {
+    const std::string name = UniqueName("chan");
+    Endpoint receiver(name, true);
+    Endpoint sender(name, false);
+    const std::string message = Bytes(c.size, 'G');
+    std::string got;
+    std::thread receiving([&] { got = receiver.Recv(5000); });
+    EXPECT_TRUE(sender.Send(message, 5000)) << c.size;
+    receiving.join();
+    EXPECT_TRUE(got == message) << c.size;
+    EXPECT_EQ(sender.ring()->elements[0].storage, c.chunk ? 1 : 0) << c.size;
+  }
+
+  const std::string name = UniqueName("chan");
+  Endpoint receiver(name, true);
+  Endpoint sender(name, false);
+  const uint64_t hostile = 8ull << 20;  // a storage of 256 MiB
+  const std::wstring storage =
+      L"Global\\__IPC_SHM____CHUNK_INFO__" + std::to_wstring(ChunkSizeClass(hostile));
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(PushElement(sender.ring(), ChunkContent(sender.channel.conn_id() + 1000, 0,
+                                                      static_cast<int32_t>(hostile - 64), 0)));
+  ASSERT_TRUE(sender.Send("after"));
+  EXPECT_EQ(receiver.Recv(), "after");
+  testing::internal::GetCapturedStdout();
+  base::ScopedKernelHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, storage.c_str()));
+  EXPECT_FALSE(mapping.IsValid()) << "the receiver made the storage of a class above the largest";
 }
 
 // Elements written straight into the ring, as a damaged or hostile peer

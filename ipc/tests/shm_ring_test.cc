@@ -26,8 +26,7 @@ struct Ring {
 
 RingCursor Join(ShmRing* ring) {
   RingCursor cursor;
-  cursor.bit = ClaimReceiverBit(ring);
-  cursor.next = cursor.joined = RingWriteIndex(ring);
+  JoinRing(ring, cursor);
   return cursor;
 }
 
@@ -222,6 +221,64 @@ TEST(ShmRingTest, LeavingReceiverGivesItsUnreadElementsBack) {
   for (uint32_t i = 0; i < 10; ++i) EXPECT_EQ(CommitOf(ring.get(), i), i + 256u) << i;
 }
 
+TEST(ShmRingTest, WriterStalledPastTheTakeoverCannotPublishOverTheTaker) {
+  Ring ring;
+  RingCursor reader = Join(ring.get());
+  SlotClaim stalled;
+  ASSERT_TRUE(ClaimSlot(ring.get(), false, &stalled));
+  ASSERT_EQ(stalled.lap, 0u);
+  // The rest of the lap goes in; the next write finds slot 0 still claimed
+  // by the stalled writer and, after a while, takes it over.
+  for (uint32_t i = 1; i < kLapBytes; ++i) ASSERT_TRUE(Push(ring.get(), 1, i)) << i;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(Push(ring.get(), 2, kLapBytes));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("taken over"), std::string::npos) << err;
+  // The stalled writer wakes up and finishes its write.
+  const Payload late = MakePayload(3, 0);
+  EXPECT_FALSE(PublishSlot(ring.get(), stalled, FragmentContent(3, 0, 0, late.bytes, kElementDataSize)));
+  const ShmRingElement& slot = ring.get()->elements[0];
+  EXPECT_EQ(slot.commit, ~uint64_t{kLapBytes});
+  ElementSnapshot taker;
+  std::memcpy(&taker, &slot, sizeof(taker));
+  EXPECT_EQ(taker.conn_id, 2u);
+  EXPECT_EQ(taker.msg_id, kLapBytes);
+  EXPECT_TRUE(Matches(taker)) << "the taker's element was overwritten";
+  EXPECT_EQ(RingReceivers(ring.get()), reader.bit);
+}
+
+TEST(ShmRingTest, BitReusedWhileAnElementWasInFlightKeepsItsNewOwner) {
+  Ring ring;
+  RingCursor keeper = Join(ring.get());
+  RingCursor leaving = Join(ring.get());
+  // A write claimed while the leaving receiver was still there, published
+  // only after its bit went to a newcomer.
+  SlotClaim slow;
+  ASSERT_TRUE(ClaimSlot(ring.get(), false, &slow));
+  const uint32_t reused = leaving.bit;
+  LeaveRing(ring.get(), leaving);
+  RingCursor newcomer = Join(ring.get());
+  ASSERT_EQ(newcomer.bit, reused);
+  const Payload first = MakePayload(1, 0);
+  ASSERT_TRUE(PublishSlot(ring.get(), slow, FragmentContent(1, 0, 0, first.bytes, kElementDataSize)));
+  ElementSnapshot element;
+  ASSERT_EQ(PopElement(ring.get(), keeper, &element), PopResult::kElement);
+  for (uint32_t i = 1; i < kLapBytes; ++i) {
+    ASSERT_TRUE(Push(ring.get(), 1, i)) << i;
+    ASSERT_EQ(PopElement(ring.get(), keeper, &element), PopResult::kElement) << i;
+    ASSERT_EQ(PopElement(ring.get(), newcomer, &element), PopResult::kElement) << i;
+  }
+  // Both receivers have read everything they could; a sender that never
+  // waits writes the next lap.
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(Push(ring.get(), 1, kLapBytes, true));
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.find("force_push"), std::string::npos) << out;
+  EXPECT_EQ(RingReceivers(ring.get()), keeper.bit | newcomer.bit);
+  ASSERT_EQ(PopElement(ring.get(), newcomer, &element), PopResult::kElement);
+  EXPECT_EQ(element.msg_id, kLapBytes);
+}
+
 TEST(ShmRingTest, AllReceiverBitsTaken) {
   Ring ring;
   for (uint32_t i = 0; i < kMaxReceivers; ++i) EXPECT_EQ(ClaimReceiverBit(ring.get()), 1u << i);
@@ -303,7 +360,6 @@ TEST(ShmRingTest, ForcedWritesNeverHandOutTornElements) {
       uint64_t taken = 0;
       ElementSnapshot element;
       RingCursor& cursor = cursors[r];
-      uint64_t joined_epoch = 0;
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
       while (finished < kWriters && std::chrono::steady_clock::now() < deadline) {
         const PopResult result = PopElement(ring.get(), cursor, &element);
@@ -314,16 +370,11 @@ TEST(ShmRingTest, ForcedWritesNeverHandOutTornElements) {
         }
         if (result != PopResult::kElement) {
           ++rejoins[r];
-          if (!(RingEpoch(ring.get()) == joined_epoch && HoldsReceiverBit(ring.get(), cursor.bit))) {
-            joined_epoch = RingEpoch(ring.get());
-            cursor.bit = ClaimReceiverBit(ring.get());
-            if (cursor.bit == 0) {
-              failures[r] = "no receiver bit left";
-              return;
-            }
+          RejoinRing(ring.get(), cursor);
+          if (cursor.bit == 0) {
+            failures[r] = "no receiver bit left";
+            return;
           }
-          cursor.next = cursor.joined = RingWriteIndex(ring.get());
-          ScrubReceiver(ring.get(), cursor.bit, true, cursor.joined);
           continue;
         }
         if (element.conn_id >= kWriters || !Matches(element) ||
@@ -347,7 +398,7 @@ TEST(ShmRingTest, ForcedWritesNeverHandOutTornElements) {
                       std::to_string(RingReceivers(ring.get())) + " last " + std::to_string(last[0]) + "," +
                       std::to_string(last[1]) + "," + std::to_string(last[2]) + " finished " + std::to_string(finished);
       }
-      ReleaseReceiverBit(ring.get(), cursor.bit);  // a reader that gave up must not hold the writers
+      LeaveRing(ring.get(), cursor);  // a reader that gave up must not hold the writers
     });
   }
   for (uint32_t w = 0; w < kWriters; ++w) {

@@ -3,6 +3,8 @@
 //   shm_peer recv --channel N [--local] --senders S --count K --ready EVENT [--lossy]
 //                 [--slow-ms MS --slow-count C] [--deadline-ms MS] [--result FILE]
 //   shm_peer cond-wait --name N --ready EVENT --timeout MS
+//   shm_peer hold-lock --segment N --ready EVENT   (takes the spin lock at the
+//                 start of segment N and keeps it until killed)
 // Exit code 0 when the role was carried out; the receiver writes one line
 // with its counts (or its failure) to the result file.
 #include <windows.h>
@@ -15,6 +17,7 @@
 #include <thread>
 
 #include "ipc/shm_channel.h"
+#include "ipc/spin_lock.h"
 #include "ipc/shm_sync.h"
 #include "testing/ipc/child_process.h"
 #include "testing/ipc/stress_message.h"
@@ -134,6 +137,17 @@ int CondWait(const Args& args) {
   return woken ? 0 : 1;
 }
 
+int HoldLock(const Args& args) {
+  ipc::ShmHandle segment;
+  if (!segment.Acquire(args.Get("segment"), 4, true)) return 2;
+  ipc::SpinLock lock(segment.view());
+  lock.Lock();
+  NamedEvent ready(args.Get("ready"));
+  ready.Set();
+  ::Sleep(INFINITE);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,5 +157,6 @@ int main(int argc, char** argv) {
   if (role == "send") return Send(args);
   if (role == "recv") return Recv(args);
   if (role == "cond-wait") return CondWait(args);
+  if (role == "hold-lock") return HoldLock(args);
   return 64;
 }
