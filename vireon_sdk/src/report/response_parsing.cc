@@ -3,7 +3,6 @@
 #include "vireon_sdk/src/report/body_encryption.h"
 #include "vireon_sdk/src/report/session_key.h"
 #include "vireon_sdk/src/utils/guarded.h"
-#include "vireon_sdk/src/utils/gzip.h"
 
 namespace vireon {
 
@@ -24,7 +23,7 @@ std::unique_ptr<ResponsePackage> ParseResponse(const TagBuffer& encrypted_body) 
 
 std::unique_ptr<ResponsePackage> ParseResponse(const TagBuffer& encrypted_body, std::string_view key_text) {
   return utils::Guarded(std::unique_ptr<ResponsePackage>(), [&]() -> std::unique_ptr<ResponsePackage> {
-    const auto plain = DecryptBody(encrypted_body, key_text, utils::kMaxGunzipBytes);
+    const auto plain = DecryptBody(encrypted_body, key_text, kMaxAnswerPlainBytes);
     if (!plain) return nullptr;
     ResponseEnvelope envelope;
     if (DecodeResponseEnvelope(&envelope, plain->data(), plain->length()) != kTagOk) return nullptr;
