@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Telemetry wire format throughput: the codec alone, the whole packing and the
-# collector's unpacking; natively (host build) and as the Windows program
-# under Wine. Needs QL_HOST_BUILD, QL_WIN_BUILD and QL_WINE (tools/run-bench.sh
-# sets them); QL_BENCH_SECONDS sets the time per figure (default 1).
+# collector's unpacking, each beside a yardstick measured in the same run;
+# natively (host build) and as the Windows program under Wine. The program
+# checks every result against what was encoded and exits non-zero on a wrong
+# one, which fails this script. Needs QL_HOST_BUILD, QL_WIN_BUILD and QL_WINE
+# (tools/run-bench.sh sets them); QL_BENCH_SECONDS sets the time per figure
+# (default 1).
 set -euo pipefail
 : "${QL_HOST_BUILD:?}" "${QL_WIN_BUILD:?}" "${QL_WINE:?}"
 seconds=${QL_BENCH_SECONDS:-1}

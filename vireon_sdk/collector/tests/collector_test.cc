@@ -23,6 +23,7 @@
 #include "vireon_sdk/collector/collector_options.h"
 #include "vireon_sdk/src/report/request_packing.h"
 #include "vireon_sdk/src/report/response_parsing.h"
+#include "vireon_sdk/src/report/tests/wire_test_util.h"
 
 namespace vireon::collector {
 namespace {
@@ -298,6 +299,19 @@ TEST(Collector, BadRequestsGetNoAnswerAndLeaveTheServerRunning) {
   ASSERT_TRUE(PackRequest("e", {{"log_id", "LOG-D"}}, kAppKey, default_pair, &default_key_frame));
   std::string tampered_body = good;
   tampered_body[tampered_body.size() - 40] ^= 0x55;  // inside the gzip data, not the padding
+  // One frame carrying thousands of events, each of which would be a row.
+  auto many = FillEventRecord("e", {}, kAppKey);
+  for (int i = 0; i < 5000; ++i) {
+    const auto one = FillEventRecord("e", {{"log_id", "MANY-" + std::to_string(i)}}, kAppKey);
+    ASSERT_EQ(many->events.Push(std::string(one->events.element(0))), kTagOk);
+  }
+  const std::string many_events = testing::FrameOf(*many);
+  ASSERT_FALSE(many_events.empty());
+  ASSERT_LE(many_events.size(), kMaxFrameBytes);
+  // A frame that inflates to 8 MiB of plain text.
+  std::string inflating;
+  ASSERT_TRUE(PackRequest("e", {{"log_id", "LOG-BIG"}, {"blob", std::string(8u << 20, 'a')}}, kAppKey, &inflating));
+  ASSERT_LE(inflating.size(), kMaxFrameBytes);
 
   const std::string bad[] = {
       "",                                    // nothing at all
@@ -305,6 +319,8 @@ TEST(Collector, BadRequestsGetNoAnswerAndLeaveTheServerRunning) {
       wrong_length,                          // length field disagrees
       std::string(70000, 'A'),               // more than one frame can hold
       tampered_body,                         // body does not decrypt
+      many_events,                           // more than the one event a request holds
+      inflating,                             // plain text beyond what a request can be
   };
   for (const auto& request : bad) {
     SCOPED_TRACE(request.size());

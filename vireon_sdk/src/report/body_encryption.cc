@@ -21,8 +21,8 @@ std::optional<TagBuffer> EncryptBody(const TagBuffer& plain) {
   return EncryptBody(plain, GetDefaultSessionKey().key());
 }
 
-std::optional<TagBuffer> DecryptBody(const TagBuffer& cipher) {
-  return DecryptBody(cipher, GetDefaultSessionKey().key());
+std::optional<TagBuffer> DecryptBody(const TagBuffer& cipher, size_t max_plain) {
+  return DecryptBody(cipher, GetDefaultSessionKey().key(), max_plain);
 }
 
 std::optional<TagBuffer> EncryptBody(const TagBuffer& plain, std::string_view key_text) {
@@ -41,7 +41,7 @@ std::optional<TagBuffer> EncryptBody(const TagBuffer& plain, std::string_view ke
   });
 }
 
-std::optional<TagBuffer> DecryptBody(const TagBuffer& cipher, std::string_view key_text) {
+std::optional<TagBuffer> DecryptBody(const TagBuffer& cipher, std::string_view key_text, size_t max_plain) {
   if (key_text.size() != utils::kAesKeySize) return std::nullopt;
   // CBC works on whole blocks; a torn last block means the body is damaged.
   if (cipher.length() % utils::kAesBlockSize != 0) return std::nullopt;
@@ -51,7 +51,7 @@ std::optional<TagBuffer> DecryptBody(const TagBuffer& cipher, std::string_view k
     if (!utils::AesCbcDecrypt(KeyBytes(key_text), KeyBytes(key_text), bytes, data.size())) return std::nullopt;
     // The padding stays: gzip stops at the end of its member and ignores it.
     std::string plain;
-    if (utils::GzipDecompress(data.data(), data.size(), &plain) != 0) return std::nullopt;
+    if (utils::GzipDecompress(data.data(), data.size(), &plain, max_plain) != 0) return std::nullopt;
     TagBuffer out;
     if (out.Assign(plain) != kTagOk) return std::nullopt;
     return out;

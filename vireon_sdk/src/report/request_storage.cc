@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -232,7 +233,7 @@ std::vector<std::shared_ptr<VireonRequest>> RequestStorage::LoadPendingRequests(
       int64_t id;
       std::string event_code;
       int priority;
-      int attempts;
+      int64_t attempts;
       int64_t event_time;
       std::string content;
     };
@@ -243,7 +244,7 @@ std::vector<std::shared_ptr<VireonRequest>> RequestStorage::LoadPendingRequests(
       SQLite::Statement query(*db_, BuildPendingQuery(NowSeconds()));
       while (query.executeStep()) {
         rows.push_back({query.getColumn(0).getInt64(), query.getColumn(1).getString(), query.getColumn(2).getInt(),
-                        query.getColumn(3).getInt(), query.getColumn(4).getInt64(), query.getColumn(5).getString()});
+                        query.getColumn(3).getInt64(), query.getColumn(4).getInt64(), query.getColumn(5).getString()});
       }
     }
     SQLite::Statement mark(*db_, "UPDATE vireon_events SET running=1 WHERE id=?");
@@ -263,7 +264,9 @@ std::vector<std::shared_ptr<VireonRequest>> RequestStorage::LoadPendingRequests(
       auto request = MakeVireonRequest(row.event_code, params);
       request->row_id = row.id;
       request->priority = static_cast<RequestPriority>(row.priority);
-      request->attempts = static_cast<uint32_t>(row.attempts);
+      // The count is the row's, not ours: one below 0 would wrap to billions
+      // and, stored back after one failure, park the row beyond any back-off.
+      request->attempts = static_cast<uint32_t>(std::clamp<int64_t>(row.attempts, 0, UINT32_MAX));
       request->event_time = row.event_time;
       loaded.push_back(request);
       mark.reset();

@@ -48,8 +48,10 @@ bool Unpack(std::string_view frame, std::string_view private_key_pem, UnpackedRe
   if (out->key_text.empty()) return Fail(error, "session key cannot be recovered from vir_key");
 
   if (socket_package.body.length() % 16 != 0) return Fail(error, "body is not whole cipher blocks");
-  const auto plain = DecryptBody(socket_package.body, out->key_text);
-  if (!plain) return Fail(error, "body does not decrypt and decompress");
+  const auto plain = DecryptBody(socket_package.body, out->key_text, kMaxRequestPlainBytes);
+  if (!plain)
+    return Fail(error, "body does not decrypt and decompress within " + std::to_string(kMaxRequestPlainBytes) +
+                           " bytes");
 
   if (stream.SetContent(plain->view()) != kTagOk) return Fail(error, "out of memory");
   RequestPackage request;
@@ -58,20 +60,19 @@ bool Unpack(std::string_view frame, std::string_view private_key_pem, UnpackedRe
   out->app_key = request.app_key.view();
   out->sdk_version = request.sdk_version.view();
   out->platform = request.platform.view();
+  if (request.events.count() != 1)
+    return Fail(error, "request holds " + std::to_string(request.events.count()) + " events, not one");
 
-  for (int32_t i = 0; i < request.events.count(); ++i) {
-    TagStream element;
-    if (element.SetContent(request.events.element(i)) != kTagOk) return Fail(error, "out of memory");
-    EventRecord record;
-    if (int rc = element.ReadStruct(&record); rc != kTagOk)
-      return Fail(error, CodecError(("event " + std::to_string(i)).c_str(), rc, element));
-    UnpackedEvent event;
-    event.event_code = record.event_code.view();
-    event.event_time = record.event_time;
-    if (DecodeStringMap(record.params, &event.params) != kTagOk)
-      return Fail(error, "event " + std::to_string(i) + " has a parameter that is not a string");
-    out->events.push_back(std::move(event));
-  }
+  TagStream element;
+  if (element.SetContent(request.events.element(0)) != kTagOk) return Fail(error, "out of memory");
+  EventRecord record;
+  if (int rc = element.ReadStruct(&record); rc != kTagOk) return Fail(error, CodecError("event", rc, element));
+  UnpackedEvent event;
+  event.event_code = record.event_code.view();
+  event.event_time = record.event_time;
+  if (DecodeStringMap(record.params, &event.params) != kTagOk)
+    return Fail(error, "event has a parameter that is not a string");
+  out->events.push_back(std::move(event));
   return true;
 }
 

@@ -1,6 +1,7 @@
 // The collector's side of a request: one received frame back to its events.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,6 +9,10 @@
 #include <vector>
 
 namespace vireon {
+
+// A request holds one event with a few dozen short parameters, a few
+// kilobytes once decompressed; more than this is not a request.
+inline constexpr size_t kMaxRequestPlainBytes = 1u << 20;
 
 using TextPairs = std::vector<std::pair<std::string, std::string>>;
 
@@ -30,8 +35,10 @@ struct UnpackedRequest {
 
 // Checks the frame (length field, CR LF trailer), recovers the session key
 // from "vir_key" with the collector's private key, decrypts the body and
-// decodes the request and each event. False with a reason in `error` when
-// any of it fails; safe on any bytes.
+// decodes the request and its one event. False with a reason in `error` when
+// any of it fails, when the plain request would exceed kMaxRequestPlainBytes,
+// or when it does not hold exactly one event (the client sends one per
+// request; more would let one frame fill the store); safe on any bytes.
 bool UnpackRequestFrame(std::string_view frame, std::string_view private_key_pem, UnpackedRequest* out,
                         std::string* error);
 

@@ -23,7 +23,7 @@ std::unique_ptr<ResponsePackage> ParseResponse(const TagBuffer& encrypted_body) 
 
 std::unique_ptr<ResponsePackage> ParseResponse(const TagBuffer& encrypted_body, std::string_view key_text) {
   return utils::Guarded(std::unique_ptr<ResponsePackage>(), [&]() -> std::unique_ptr<ResponsePackage> {
-    const auto plain = DecryptBody(encrypted_body, key_text);
+    const auto plain = DecryptBody(encrypted_body, key_text, kMaxAnswerPlainBytes);
     if (!plain) return nullptr;
     ResponseEnvelope envelope;
     if (DecodeResponseEnvelope(&envelope, plain->data(), plain->length()) != kTagOk) return nullptr;

@@ -12,6 +12,12 @@
 
 namespace vireon {
 
+// The plain answer is an envelope of a few short fields around a verdict of
+// a few dozen bytes; it cannot sensibly exceed the one frame (64 KiB) it came
+// in. An answer is read before anything in it is authenticated, so anything
+// larger is refused rather than inflated (a 64 KiB frame deflates to 64 MiB).
+inline constexpr size_t kMaxAnswerPlainBytes = 64u * 1024;
+
 // Reads bytes 2 to length - 2 of the reply (frame length and trailer are
 // dropped unchecked). The read's result is ignored: a short or damaged reply
 // gives a record with what could be read and defaults for the rest. None
@@ -19,7 +25,8 @@ namespace vireon {
 std::unique_ptr<SocketResponsePackage> ParseSocketResponsePackage(const void* reply, size_t length);
 
 // Decrypts (process session key, or the given key text), decodes the envelope
-// and its "detail" attribute.
+// and its "detail" attribute. None when the plain answer would exceed
+// kMaxAnswerPlainBytes.
 std::unique_ptr<ResponsePackage> ParseResponse(const TagBuffer& encrypted_body);
 std::unique_ptr<ResponsePackage> ParseResponse(const TagBuffer& encrypted_body, std::string_view key_text);
 

@@ -192,6 +192,23 @@ TEST_F(StoreTest, LoadsByPriorityThenAgeAtMostTenAtATime) {
   EXPECT_EQ(LoadCodes(store), (std::vector<std::string>{"low9", "low10"}));
 }
 
+TEST_F(StoreTest, AStoredCountBelowZeroLoadsAsNoTries) {
+  struct Case {
+    int64_t stored;
+    uint32_t attempts;
+  } cases[] = {{-10, 0}, {-1, 0}, {INT64_MIN, 0}, {0, 0}, {3, 3}, {9, 9}};
+  for (const auto& c : cases) Seed("count" + std::to_string(c.stored), c.stored, 0, 0);
+  RequestStorage store;
+  ASSERT_TRUE(store.Init(dir_.utf8(), config_));
+  const auto loaded = store.LoadPendingRequests();
+  ASSERT_EQ(loaded.size(), std::size(cases));
+  for (size_t i = 0; i < loaded.size(); ++i) {
+    SCOPED_TRACE(cases[i].stored);
+    EXPECT_EQ(loaded[i]->event_code, "count" + std::to_string(cases[i].stored));
+    EXPECT_EQ(loaded[i]->attempts, cases[i].attempts);
+  }
+}
+
 TEST_F(StoreTest, AnEmptyObjectLoadsAsARequestWithoutParameters) {
   Seed("empty", 0, 0, 0, 0, "{}");
   RequestStorage store;

@@ -54,7 +54,7 @@ TEST(BodyEncryption, IsGzipThenPaddingThenCbcWithTheKeyAsIv) {
   ASSERT_EQ(utils::GzipDecompress(data.data(), data.size(), &inflated), 0);
   EXPECT_EQ(inflated, plain);
 
-  const auto back = DecryptBody(*cipher, key);
+  const auto back = DecryptBody(*cipher, key, plain.size());
   ASSERT_TRUE(back);
   EXPECT_EQ(back->view(), plain);
 }
@@ -64,11 +64,11 @@ TEST(BodyEncryption, RoundTripsUnderTheProcessKey) {
     SCOPED_TRACE(plain.size());
     const auto cipher = EncryptBody(Buffer(plain));
     ASSERT_TRUE(cipher);
-    const auto back = DecryptBody(*cipher);
+    const auto back = DecryptBody(*cipher, plain.size());
     ASSERT_TRUE(back);
     EXPECT_EQ(back->view(), plain);
     // The same bytes under the key text the process uses.
-    const auto explicit_back = DecryptBody(*cipher, GetDefaultSessionKey().key());
+    const auto explicit_back = DecryptBody(*cipher, GetDefaultSessionKey().key(), plain.size());
     ASSERT_TRUE(explicit_back);
     EXPECT_EQ(explicit_back->view(), plain);
   }
@@ -76,19 +76,31 @@ TEST(BodyEncryption, RoundTripsUnderTheProcessKey) {
 
 TEST(BodyEncryption, DecryptionRefusesWhatItCannotTrust) {
   const std::string key = "0123456789ABCDEF";
+  constexpr size_t kCap = 1 << 20;
   const auto cipher = EncryptBody(Buffer("payload"), key);
   ASSERT_TRUE(cipher);
 
-  EXPECT_FALSE(DecryptBody(*cipher, "FEDCBA9876543210")) << "wrong key";
-  EXPECT_FALSE(DecryptBody(*cipher, "short")) << "key not 16 bytes";
+  EXPECT_FALSE(DecryptBody(*cipher, "FEDCBA9876543210", kCap)) << "wrong key";
+  EXPECT_FALSE(DecryptBody(*cipher, "short", kCap)) << "key not 16 bytes";
   EXPECT_FALSE(EncryptBody(Buffer("x"), "short")) << "key not 16 bytes";
   std::string torn(cipher->view());
   torn.pop_back();
-  EXPECT_FALSE(DecryptBody(Buffer(torn), key)) << "last block torn";
+  EXPECT_FALSE(DecryptBody(Buffer(torn), key, kCap)) << "last block torn";
   torn = std::string(cipher->view()) + "X";
-  EXPECT_FALSE(DecryptBody(Buffer(torn), key)) << "one byte over a block";
+  EXPECT_FALSE(DecryptBody(Buffer(torn), key, kCap)) << "one byte over a block";
 
-  const auto empty = DecryptBody(TagBuffer(), key);
+  // 100 KB of one byte deflates to a few hundred: only the caller's cap on
+  // the plain text keeps such a body from growing without bound.
+  const std::string big(100000, 'z');
+  const auto bomb = EncryptBody(Buffer(big), key);
+  ASSERT_TRUE(bomb);
+  EXPECT_LT(bomb->length(), 1000u);
+  EXPECT_FALSE(DecryptBody(*bomb, key, big.size() - 1)) << "plain text over the cap";
+  const auto at_cap = DecryptBody(*bomb, key, big.size());
+  ASSERT_TRUE(at_cap) << "plain text exactly at the cap";
+  EXPECT_EQ(at_cap->view(), big);
+
+  const auto empty = DecryptBody(TagBuffer(), key, kCap);
   ASSERT_TRUE(empty) << "an empty ciphertext is an empty body";
   EXPECT_EQ(empty->length(), 0u);
 }

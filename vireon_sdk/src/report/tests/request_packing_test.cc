@@ -15,6 +15,7 @@ namespace vireon {
 namespace {
 
 using testing::Bytes;
+using testing::FrameOf;
 using testing::Hex;
 
 constexpr std::string_view kAppKey = "QLTESTAPPKEY0001";
@@ -187,6 +188,60 @@ TEST(PackRequest, CollectorSideUnpacksWhatTheClientPacked) {
     EXPECT_EQ(event.event_time, 1700000000123);
     EXPECT_EQ(event.params, (TextPairs{{"event_time", "1700000000123"}, {"n", "x y"}, {"q", "a%26b%3Dc"},
                                        {"u", "\xE4\xB8\xAD"}}));
+  }
+}
+
+// One event whose serialized request is exactly `size` bytes: a parameter
+// of repeated letters, which deflates to a thousandth of its length.
+std::unique_ptr<RequestPackage> RequestOfPlainSize(size_t size) {
+  auto sized = [](size_t blob) { return FillEventRecord("e", {{"blob", std::string(blob, 'a')}}, kAppKey); };
+  const size_t bare = SerializeRequestPackage(*sized(100000))->length() - 100000;
+  auto package = sized(size - bare);
+  EXPECT_EQ(SerializeRequestPackage(*package)->length(), size);
+  return package;
+}
+
+TEST(UnpackRequestFrame, TakesOneEventOfAtMostAMebibyte) {
+  const std::string frame = FrameOf(*RequestOfPlainSize(kMaxRequestPlainBytes));
+  UnpackedRequest request;
+  std::string error;
+  ASSERT_TRUE(UnpackRequestFrame(frame, kCollectorPrivateKeyPem, &request, &error)) << error;
+  ASSERT_EQ(request.events.size(), 1u);
+  EXPECT_EQ(request.events[0].event_code, "e");
+  ASSERT_EQ(request.events[0].params.size(), 1u);
+  EXPECT_EQ(request.events[0].params[0].first, "blob");
+  EXPECT_EQ(request.events[0].params[0].second.find_first_not_of('a'), std::string::npos);
+
+  auto two = FillEventRecord("e", {{"k", "v"}}, kAppKey);
+  const std::string first(two->events.element(0));
+  ASSERT_EQ(two->events.Push(first), kTagOk);
+  auto many = FillEventRecord("e", {}, kAppKey);
+  const std::string tiny(many->events.element(0));
+  for (int i = 0; i < 5000; ++i) ASSERT_EQ(many->events.Push(tiny), kTagOk);
+  auto none = RequestPackage::Create();
+  ASSERT_EQ(FillRequestPackage(none.get(), kAppKey), kTagOk);
+  // The client's own packing of an event far above the cap still fits a frame.
+  std::string huge;
+  ASSERT_TRUE(PackRequest("e", {{"blob", std::string(8u << 20, 'a')}}, kAppKey, &huge));
+
+  struct Case {
+    const char* name;
+    std::string frame;
+    const char* reason;
+  } cases[] = {
+      {"plain request one byte over the cap", FrameOf(*RequestOfPlainSize(kMaxRequestPlainBytes + 1)),
+       "within 1048576 bytes"},
+      {"plain request of 8 MiB", huge, "within 1048576 bytes"},
+      {"two events", FrameOf(*two), "holds 2 events"},
+      {"5001 tiny events", FrameOf(*many), "holds 5001 events"},
+      {"no event", FrameOf(*none), "holds 0 events"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LE(c.frame.size(), kMaxFrameBytes);
+    EXPECT_FALSE(UnpackRequestFrame(c.frame, kCollectorPrivateKeyPem, &request, &error));
+    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    EXPECT_TRUE(request.events.empty());
   }
 }
 

@@ -71,6 +71,14 @@ TEST(ParseResponse, UnreadableAnswersGiveNone) {
   refused.result = -1;
   ASSERT_EQ(verdict_struct.WriteStruct(refused), kTagOk);
   const std::string detail(verdict_struct.buffer().view());
+  // Padding that brings the plain envelope to exactly `size` bytes; it
+  // deflates to almost nothing, so the answer frame stays small.
+  auto padded_to = [&](size_t size) {
+    const size_t bare = Envelope({{"padding", std::string(60000, 'p')}, {"detail", detail}}).size() - 60000;
+    const std::string envelope = Envelope({{"padding", std::string(size - bare, 'p')}, {"detail", detail}});
+    EXPECT_EQ(envelope.size(), size);
+    return envelope;
+  };
 
   struct Case {
     const char* name;
@@ -85,6 +93,8 @@ TEST(ParseResponse, UnreadableAnswersGiveNone) {
       {"detail not a structure", AnswerWithBody(Envelope({{"detail", Bytes("00 FF")}}))},
       {"body not a ciphertext", AnswerWithRawBody(std::string(32, 'x'))},
       {"body of torn blocks", AnswerWithRawBody(std::string(33, 'x'))},
+      {"plain answer one byte over the cap", AnswerWithBody(padded_to(kMaxAnswerPlainBytes + 1))},
+      {"plain answer of 16 MiB", AnswerWithBody(padded_to(16u << 20))},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -94,6 +104,9 @@ TEST(ParseResponse, UnreadableAnswersGiveNone) {
   const auto whole = Verdict(AnswerWithBody(Envelope({{"other", "x"}, {"detail", detail}})));
   ASSERT_TRUE(whole);
   EXPECT_EQ(whole->result, -1);
+  const auto at_cap = Verdict(AnswerWithBody(padded_to(kMaxAnswerPlainBytes)));
+  ASSERT_TRUE(at_cap);
+  EXPECT_EQ(at_cap->result, -1);
 }
 
 TEST(ParseSocketResponsePackage, ShortOrDamagedRepliesKeepDefaults) {

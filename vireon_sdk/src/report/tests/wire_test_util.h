@@ -1,9 +1,13 @@
-// Small helpers shared by the wire tests: hex in and out of byte strings.
+// Small helpers shared by the wire tests: hex in and out of byte strings,
+// and request frames around any request package.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "vireon_sdk/src/report/body_encryption.h"
+#include "vireon_sdk/src/report/request_packing.h"
 
 namespace vireon::testing {
 
@@ -37,6 +41,19 @@ inline std::string Hex(std::string_view bytes) {
     out.push_back(kDigits[b & 15]);
   }
   return out;
+}
+
+// A frame around `package` exactly as the client frames its own (process
+// session key), whatever the package holds; empty when a step fails.
+inline std::string FrameOf(const RequestPackage& package) {
+  const auto plain = SerializeRequestPackage(package);
+  if (!plain) return {};
+  const auto body = EncryptBody(*plain, GetDefaultSessionKey().key());
+  if (!body) return {};
+  const auto socket_package = MakeSocketRequestPackage(*body, GetDefaultSessionKey());
+  if (!socket_package) return {};
+  const auto frame = FrameSocketRequest(*socket_package);
+  return frame ? std::string(frame->view()) : std::string();
 }
 
 }  // namespace vireon::testing

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vireon::utils {
 namespace {
@@ -45,6 +51,51 @@ TEST(Gzip, EachCompressionStartsFromAFreshStateOnEveryThread) {
   std::string back;
   ASSERT_EQ(GzipDecompress(other.data(), other.size(), &back), 0);
   EXPECT_EQ(back, b);
+}
+
+// Socket and worker threads of the telemetry client pack bodies and end when
+// the transport stops; a thread that compressed must end cleanly, whatever
+// else the process allocates meanwhile (here: small blocks filled with a
+// pattern, over and over, on other threads). The rounds run in a child
+// process: a thread that faults while it ends takes the whole process down,
+// and only the child's exit code and last line tell that it got through.
+void CompressOnThreadsThatEnd() {
+  const std::string plain(20000, 'x');
+  const std::string expected = Compressed(plain);
+  std::atomic<bool> done{false};
+  std::vector<std::thread> churn;
+  for (int i = 0; i < 2; ++i) {
+    churn.emplace_back([&] {
+      std::vector<std::unique_ptr<char[]>> blocks(64);
+      for (size_t n = 0; !done; ++n) {
+        auto& block = blocks[n % blocks.size()];
+        block.reset(new char[64 + n % 192]);
+        std::memset(block.get(), 0xA5, 64 + n % 192);
+      }
+    });
+  }
+  for (int round = 0; round < 100; ++round) {
+    std::string results[8];
+    std::vector<std::thread> threads;
+    for (auto& result : results) threads.emplace_back([&] { result = Compressed(plain); });
+    for (auto& thread : threads) thread.join();
+    for (const auto& result : results) {
+      if (result != expected) {
+        std::fprintf(stderr, "round %d compressed differently\n", round);
+        std::exit(1);
+      }
+    }
+  }
+  done = true;
+  for (auto& thread : churn) thread.join();
+  std::fprintf(stderr, "all threads ended\n");
+  std::fflush(stderr);
+  std::exit(0);
+}
+
+TEST(Gzip, ThreadsThatCompressedEndCleanly) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(CompressOnThreadsThatEnd(), testing::ExitedWithCode(0), "all threads ended");
 }
 
 TEST(Gzip, DecompressionStopsAtTheEndOfTheMemberOrTheInput) {
