@@ -51,7 +51,7 @@ APT_PACKAGES=(
   cmake ninja-build make gcc libc6-dev perl tcl dpkg-dev xz-utils python3
   7zip nginx aria2 curl
   googletest libgtest-dev libgmock-dev nlohmann-json3-dev libstb-dev libfmt-dev
-  libssl-dev zlib1g-dev libsqlite3-dev libsqlitecpp-dev
+  libssl-dev zlib1g-dev libsqlite3-dev libsqlitecpp-dev libcpp-httplib-dev openssl
 )
 
 # ---------------------------------------------------------------------------
@@ -644,12 +644,16 @@ sevenzip_check() {
   grep -qa '7zAES' "$dll" || { echo "7z.dll lacks the 7zAES coder"; exit 1; }
 }
 
-# The telemetry client reports to a host name of the project's; on this
-# machine it is the loopback collector of the tests and of `make run`.
+# The telemetry client and the web API requests go to host names of the
+# project's; on this machine they are the loopback collector and the loopback
+# web API stand-in of the tests and of `make run`.
 ensure_test_hosts() {
-  local line="127.0.0.1 report.quillorane.test"
-  grep -qE '^127\.0\.0\.1[[:space:]].*\breport\.quillorane\.test\b' /etc/hosts ||
-    echo "$line" >>/etc/hosts || die "cannot add '$line' to /etc/hosts"
+  local name line
+  for name in report.quillorane.test api.quillorane.test; do
+    line="127.0.0.1 $name"
+    grep -qE "^127\.0\.0\.1[[:space:]].*\b${name//./\\.}\b" /etc/hosts ||
+      echo "$line" >>/etc/hosts || die "cannot add '$line' to /etc/hosts"
+  done
 }
 
 # ---------------------------------------------------------------------------
