@@ -159,7 +159,9 @@ TEST_F(WebRequestTest, CurlRefusesWrongCertificates) {
   for (const auto& [offset, expected] : cases) {
     const HttpResult r = CurlPostSigned(Origin(offset) + std::string(kPathClientUpdate), "{}");
     EXPECT_EQ(r.error_code, expected) << "port offset " << offset << " http " << r.http_code;
-    if (expected != CURLE_OK) EXPECT_TRUE(r.body.empty()) << offset;
+    if (expected != CURLE_OK) {
+      EXPECT_TRUE(r.body.empty()) << offset;
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 // ql_child_exit <code> [<report file>]
-// Exits with <code>. With a report file, first writes there (UTF-8, one fact
+// ql_child_exit crash-on-thread
+// Exits with <code>, or ends through an access violation on a second thread. With a report file, first writes there (UTF-8, one fact
 // per line) its working folder, its whole command line, and whether its token
 // counts as a member of the Administrators group ("admin=1" / "admin=0").
 #include <windows.h>
@@ -28,9 +29,19 @@ bool IsAdminMember() {
   return member != FALSE;
 }
 
+DWORD WINAPI WriteThroughNull(void*) {
+  *static_cast<volatile int*>(nullptr) = 1;
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc > 1 && std::wstring(argv[1]) == L"crash-on-thread") {
+    base::ScopedKernelHandle thread(::CreateThread(nullptr, 0, &WriteThroughNull, nullptr, 0, nullptr));
+    if (thread) ::WaitForSingleObject(thread.Get(), INFINITE);
+    return 0;
+  }
   const int code = argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 0;
   if (argc > 2) {
     wchar_t folder[MAX_PATH] = {};

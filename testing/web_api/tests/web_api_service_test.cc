@@ -190,7 +190,9 @@ TEST_F(WebApiServiceTest, TestModesPerRequest) {
     EXPECT_EQ(answer.is_object(), c.json_body) << c.mode;
     if (answer.is_object()) {
       EXPECT_EQ(answer["code"], c.code) << c.mode;
-      if (c.code == 0) EXPECT_EQ(answer["data"]["components"].size(), c.components) << c.mode;
+      if (c.code == 0) {
+        EXPECT_EQ(answer["data"]["components"].size(), c.components) << c.mode;
+      }
     }
   }
 }
