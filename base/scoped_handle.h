@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -115,6 +116,25 @@ struct ServiceHandleTraits {
   static void Close(Handle h) noexcept { ::CloseServiceHandle(h); }
 };
 
+// A COM interface pointer holds one reference; closing releases it. Pass
+// `reinterpret_cast<void**>(ptr.Receive())` to the creating call.
+template <typename Interface>
+struct ComPtrTraits {
+  using Handle = Interface*;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { h->Release(); }
+};
+
+// A BSTR that this side owns (an [out] text of a COM call, or one made to pass
+// as an [in] text). A NULL BSTR is the empty text to COM and needs no freeing.
+struct BstrTraits {
+  using Handle = BSTR;
+  static Handle Null() noexcept { return nullptr; }
+  static bool IsValid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::SysFreeString(h); }
+};
+
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;  // files, events, mutexes, processes, threads, mappings
 using ScopedRegKey = ScopedHandle<RegKeyTraits>;
 using ScopedModule = ScopedHandle<ModuleTraits>;
@@ -123,5 +143,8 @@ using ScopedMappedView = ScopedHandle<MappedViewTraits>;
 using ScopedLocalMemory = ScopedHandle<LocalMemoryTraits>;
 using ScopedGdiObject = ScopedHandle<GdiObjectTraits>;
 using ScopedServiceHandle = ScopedHandle<ServiceHandleTraits>;
+template <typename Interface>
+using ScopedComPtr = ScopedHandle<ComPtrTraits<Interface>>;
+using ScopedBstr = ScopedHandle<BstrTraits>;
 
 }  // namespace base
