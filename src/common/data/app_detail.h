@@ -20,7 +20,7 @@ struct AppDetail {
   std::optional<std::string> developer;
 };
 
-// Fills `detail` from the app's record; false (and `detail` unspecified) on a
+// Fills `detail` from the app's record; false (with `detail` partly filled) on a
 // missing or mistyped required member or a "developer" that is not a string.
 bool AppDetailFromJson(const nlohmann::json& object, AppDetail& detail);
 // "developer" only when it is set.
