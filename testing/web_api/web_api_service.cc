@@ -78,6 +78,41 @@ std::string WebApiService::NextUploadBase() {
   return name;
 }
 
+namespace {
+
+// Replaces the entry of `match` with `value`, or removes it when `value` is
+// unset.
+template <typename T>
+void SetMatched(std::vector<std::pair<std::string, T>>& list, const std::string& match, std::optional<T> value) {
+  std::erase_if(list, [&match](const auto& entry) { return entry.first == match; });
+  if (value) list.emplace_back(match, std::move(*value));
+}
+
+template <typename T>
+std::optional<T> FindMatched(const std::vector<std::pair<std::string, T>>& list, const std::string& body) {
+  for (const auto& [match, value] : list) {
+    if (body.find(match) != std::string::npos) return value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TestMode> WebApiService::MatchedMode(const std::string& body) {
+  std::lock_guard lock(rig_mutex_);
+  return FindMatched(matched_modes_, body);
+}
+
+std::optional<std::string> WebApiService::MatchedAnswer(const std::string& body) {
+  std::lock_guard lock(rig_mutex_);
+  return FindMatched(matched_answers_, body);
+}
+
+void WebApiService::RecordRequest(const std::string& path, const std::string& body) {
+  std::lock_guard lock(rig_mutex_);
+  received_.emplace_back(path, body);
+}
+
 void WebApiService::Install() {
   auto& server = *server_;
 
@@ -96,7 +131,9 @@ void WebApiService::Install() {
         Refuse(res, 401, net::SignatureCheckName(check));
         return;
       }
+      RecordRequest(req.path, req.body);
       TestMode mode = mode_.load();
+      if (const auto matched = MatchedMode(req.body)) mode = *matched;
       if (req.has_param("ql_mode") && !ParseTestMode(req.get_param_value("ql_mode"), mode)) {
         Refuse(res, 400, "unknown test mode");
         return;
@@ -122,6 +159,11 @@ void WebApiService::Install() {
         case TestMode::kNone:
         case TestMode::kEmptyComponents:
           break;
+      }
+      if (const auto scripted = MatchedAnswer(req.body)) {
+        res.status = 200;
+        res.set_content(*scripted, kJson);
+        return;
       }
       json body = json::parse(req.body, nullptr, false);
       if (!body.is_object()) {
@@ -214,15 +256,48 @@ void WebApiService::Install() {
     Answer(res, 200, {{"code", 0}, {"msg", "SUCCESS"}, {"data", {{"id", base}}}});
   });
 
-  // Rig control, unsigned: the global test mode and a health check.
+  // Rig control, unsigned: the test modes, scripted answers, the requests
+  // that arrived and a health check.
   server.Post("/_rig/mode", [this](const httplib::Request& req, httplib::Response& res) {
     TestMode mode;
     if (!ParseTestMode(req.get_param_value("mode"), mode)) {
       Refuse(res, 400, "unknown test mode");
       return;
     }
-    mode_ = mode;
+    if (req.has_param("match")) {
+      const std::string match = req.get_param_value("match");
+      if (match.empty()) {
+        Refuse(res, 400, "empty match");
+        return;
+      }
+      std::lock_guard lock(rig_mutex_);
+      SetMatched(matched_modes_, match, mode == TestMode::kNone ? std::nullopt : std::optional(mode));
+    } else {
+      mode_ = mode;
+    }
     Answer(res, 200, {{"code", 0}});
+  });
+  server.Post("/_rig/answer", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string match = req.get_param_value("match");
+    if (match.empty()) {
+      Refuse(res, 400, "empty match");
+      return;
+    }
+    std::lock_guard lock(rig_mutex_);
+    SetMatched(matched_answers_, match, req.body.empty() ? std::nullopt : std::optional(req.body));
+    Answer(res, 200, {{"code", 0}});
+  });
+  server.Post("/_rig/requests", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string path = req.get_param_value("path");
+    const std::string match = req.get_param_value("match");
+    json bodies = json::array();
+    {
+      std::lock_guard lock(rig_mutex_);
+      for (const auto& [p, body] : received_) {
+        if (p == path && body.find(match) != std::string::npos) bodies.push_back(body);
+      }
+    }
+    Answer(res, 200, {{"code", 0}, {"count", bodies.size()}, {"bodies", bodies}});
   });
   server.Get("/_rig/health", [](const httplib::Request&, httplib::Response& res) {
     res.set_content("ok", "text/plain");

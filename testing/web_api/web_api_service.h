@@ -6,7 +6,16 @@
 // Test modes turn a signed endpoint's answer into a failure the installer has
 // to survive. A mode applies to one request when its URL carries
 // "ql_mode=<mode>", or to every request after "POST /_rig/mode?mode=<mode>"
-// ("none" switches back).
+// ("none" switches back). "POST /_rig/mode?mode=<mode>&match=<text>" applies
+// the mode only to requests whose body holds <text>: a test that marks its
+// requests (a package name, a scene) then changes nothing for the tests that
+// share the service with it.
+//
+// Also for tests, and matched the same way: "POST /_rig/answer?match=<text>"
+// makes its own body the answer (HTTP 200) to such requests, so a client's
+// handling of odd answer shapes can be shown over the wire (an empty body
+// ends it); "POST /_rig/requests?path=<path>&match=<text>" tells how many
+// signed requests of that path holding <text> arrived, with their bodies.
 #pragma once
 
 #include <atomic>
@@ -14,7 +23,10 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace httplib {
 class Server;
@@ -64,12 +76,20 @@ class WebApiService {
  private:
   void Install();
   std::string NextUploadBase();
+  // What the rig set for a request body: the matched test mode and answer.
+  std::optional<TestMode> MatchedMode(const std::string& body);
+  std::optional<std::string> MatchedAnswer(const std::string& body);
+  void RecordRequest(const std::string& path, const std::string& body);
 
   ServiceOptions options_;
   std::unique_ptr<httplib::Server> server_;
   std::atomic<TestMode> mode_{TestMode::kNone};
   std::mutex upload_mutex_;
   int upload_count_ = 0;
+  std::mutex rig_mutex_;  // guards the three lists below
+  std::vector<std::pair<std::string, TestMode>> matched_modes_;
+  std::vector<std::pair<std::string, std::string>> matched_answers_;
+  std::vector<std::pair<std::string, std::string>> received_;  // path, body of accepted signed requests
 };
 
 }  // namespace web_api

@@ -205,6 +205,67 @@ TEST_F(WebApiServiceTest, GlobalModeAppliesUntilSwitchedBack) {
   EXPECT_EQ(Post("/v3/tuvo_client_update", "{}", NowMs())->status, 200);
 }
 
+// A mode or an answer set for a marker reaches only the requests whose body
+// holds it; the others keep the normal answer.
+TEST_F(WebApiServiceTest, MatchedModesAndAnswersReachOnlyMarkedRequests) {
+  auto client = Client();
+  ASSERT_EQ(client->Post("/_rig/mode?mode=server_error&match=marked.one", "", "text/plain")->status, 200);
+  ASSERT_EQ(client->Post("/_rig/answer?match=marked.two", R"({"scripted":true})", "application/json")->status, 200);
+  EXPECT_EQ(client->Post("/_rig/answer?match=", "x", "text/plain")->status, 400);
+
+  struct Case {
+    const char* body;
+    int status;
+    bool scripted;
+  };
+  const Case cases[] = {
+      {R"({"env_info":{},"pkg_name":"marked.one"})", 503, false},
+      {R"({"env_info":{},"pkg_name":"marked.two"})", 200, true},
+      {R"({"env_info":{},"pkg_name":"unmarked"})", 200, false},
+  };
+  for (const auto& c : cases) {
+    auto res = Post("/v3/tuvo_get_app_detail", c.body, NowMs());
+    ASSERT_TRUE(res) << c.body;
+    EXPECT_EQ(res->status, c.status) << c.body;
+    EXPECT_EQ(json::parse(res->body).contains("scripted"), c.scripted) << c.body;
+  }
+
+  // Switched back, both markers get the normal answer.
+  ASSERT_EQ(client->Post("/_rig/mode?mode=none&match=marked.one", "", "text/plain")->status, 200);
+  ASSERT_EQ(client->Post("/_rig/answer?match=marked.two", "", "text/plain")->status, 200);
+  for (const char* pkg : {"marked.one", "marked.two"}) {
+    auto res = Post("/v3/tuvo_get_app_detail", std::string(R"({"env_info":{},"pkg_name":")") + pkg + "\"}", NowMs());
+    ASSERT_TRUE(res) << pkg;
+    EXPECT_EQ(res->status, 200) << pkg;
+    EXPECT_EQ(json::parse(res->body)["data"]["apps"][pkg]["pkg_name"], pkg);
+  }
+}
+
+// The service counts the signed requests it accepted, by path and marker.
+TEST_F(WebApiServiceTest, RequestsAreCountedByPathAndMarker) {
+  Post("/v3/tuvo_get_app_detail", R"({"env_info":{},"pkg_name":"counted.a"})", NowMs());
+  Post("/v3/tuvo_get_app_detail", R"({"env_info":{},"pkg_name":"counted.a"})", NowMs());
+  Post("/v3/tuvo_get_app_detail", R"({"env_info":{},"pkg_name":"counted.b"})", NowMs());
+  Post("/v3/tuvo_get_app_detail", R"({"pkg_name":"counted.a"})", NowMs() - 10 * 60 * 1000);  // refused
+  struct Case {
+    const char* query;
+    size_t count;
+  };
+  const Case cases[] = {
+      {"path=/v3/tuvo_get_app_detail&match=counted.a", 2},
+      {"path=/v3/tuvo_get_app_detail&match=counted.b", 1},
+      {"path=/v3/tuvo_get_app_detail&match=counted.", 3},
+      {"path=/v3/tuvo_recall&match=counted.a", 0},
+  };
+  for (const auto& c : cases) {
+    auto res = Client()->Post((std::string("/_rig/requests?") + c.query).c_str(), "", "text/plain");
+    ASSERT_TRUE(res) << c.query;
+    const json answer = json::parse(res->body);
+    EXPECT_EQ(answer["count"], c.count) << c.query;
+    ASSERT_EQ(answer["bodies"].size(), c.count) << c.query;
+  }
+}
+
 TEST_F(WebApiServiceTest, UploadIsKept) {
   httplib::MultipartFormDataItems items = {
       {"cache-control:", "no-cache", "", ""},
