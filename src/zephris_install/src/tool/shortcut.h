@@ -10,11 +10,11 @@
 // One shell link. `link_path` holds the file name until a folder strategy
 // makes it the full path.
 struct ShortcutSpec {
-  std::wstring target_path;
-  std::wstring link_path;
-  std::wstring arguments;
-  std::wstring description;
-  std::wstring icon_location;
+  std::wstring target_path{};
+  std::wstring link_path{};
+  std::wstring arguments{};
+  std::wstring description{};
+  std::wstring icon_location{};
 };
 
 // Where a link goes: completes `spec.link_path`, replaces what stands there

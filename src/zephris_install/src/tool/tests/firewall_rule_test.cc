@@ -17,6 +17,10 @@
 #include <thread>
 #include <vector>
 
+// gcc 12 takes the optional member of a designated initializer in a table of
+// cases for uninitialised (its bug 80635): a false warning, not a fault.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 #include "base/registry.h"
 #include "base/tests/settings_test_util.h"
 #include "testing/firewall/netfw_stand_in.h"
@@ -36,7 +40,7 @@ constexpr wchar_t kOtherPath[] = L"D:\\old\\zephris_install.exe";
 
 // A stored rule as the stand-in keeps it.
 struct StoredRule {
-  std::optional<std::wstring> application;
+  std::optional<std::wstring> application{};
   DWORD action = 1;
   DWORD profiles = 0x7FFFFFFF;
   DWORD enabled = 1;

@@ -31,11 +31,11 @@ constexpr wchar_t kProductLinkName[] = L"OrvalisQuillorane-畅玩手机游戏.ln
 constexpr wchar_t kBoxLinkName[] = L"Vzt：小游戏盒子.lnk";
 
 struct LinkFields {
-  std::wstring target;
-  std::wstring arguments;
-  std::wstring working_folder;
-  std::wstring description;
-  std::wstring icon;
+  std::wstring target{};
+  std::wstring arguments{};
+  std::wstring working_folder{};
+  std::wstring description{};
+  std::wstring icon{};
   int icon_index = -1;
   bool operator==(const LinkFields&) const = default;
 };
