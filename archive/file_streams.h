@@ -1,16 +1,22 @@
 // The engine's view of Windows files: a reading stream for archives and
 // inputs, a writing stream for extracted files and new archives. Streams
-// answer HRESULTs and never throw; they keep no buffer of their own.
+// answer HRESULTs and never throw; they keep no buffer of their own, except an
+// extracted file once it is large (WriteBehind).
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "archive/com_object.h"
 #include "archive/seven_zip_interfaces.h"
 #include "base/scoped_handle.h"
+
+namespace arc {
+class WriteBehind;
+}
 
 namespace arc {
 
@@ -71,8 +77,8 @@ class CInFileStream final : public IInStream,
 
 class COutFileStream final : public IOutStream, public CMyUnknownImp {
  public:
-  COutFileStream() = default;
-  virtual ~COutFileStream() = default;
+  COutFileStream();
+  virtual ~COutFileStream();
 
   // Create-always set: create or truncate; clear: a new file only (fails with
   // ERROR_FILE_EXISTS when one is there).
@@ -81,6 +87,10 @@ class COutFileStream final : public IOutStream, public CMyUnknownImp {
   HRESULT Close() noexcept;
   bool SetModificationTime(const FILETIME& mtime) noexcept;
   uint64_t WrittenSize() const noexcept { return written_; }
+  // For extracted files: once more than one chunk has been written, further
+  // writes go through a WriteBehind, so that the engine decodes while the
+  // system copies. Every other operation first waits for those writes.
+  void UseWriteBehind() noexcept { may_write_behind_ = true; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
   ARC_IMPLEMENT_ADDREF_RELEASE
@@ -90,8 +100,13 @@ class COutFileStream final : public IOutStream, public CMyUnknownImp {
   HRESULT STDMETHODCALLTYPE SetSize(UINT64 new_size) noexcept override;
 
  private:
+  HRESULT Drain() noexcept;
+
   FileHandle file_;
   uint64_t written_ = 0;
+  bool may_write_behind_ = false;
+  HRESULT write_failure_ = S_OK;  // of a block written behind, kept for Close
+  std::unique_ptr<WriteBehind> behind_;  // after file_: gone before the handle closes
 };
 
 }  // namespace arc

@@ -4,8 +4,10 @@
 #include <cctype>
 #include <cinttypes>
 #include <cstring>
+#include <utility>
 
 #include "downloader/curl_settings.h"
+#include "downloader/disk_writer.h"
 #include "downloader/slice_manager.h"
 #include "downloader/verbose.h"
 
@@ -60,10 +62,42 @@ Slice::~Slice() {
 
 void Slice::freeCache() {
   std::lock_guard lock(mutex_);
-  if (cache_.data && slice_manager_) slice_manager_->cachePool().giveBack(std::move(cache_));
-  cache_ = {};
+  if (in_flight_.valid()) in_flight_.wait();  // the writer still reads that block
+  in_flight_ = {};
+  in_flight_length_ = 0;
+  for (CachePool::Block* block : {&cache_, &writing_}) {
+    if (block->data && slice_manager_) slice_manager_->cachePool().giveBack(std::move(*block));
+    *block = {};
+  }
   cache_size_ = 0;
   cached_ = 0;
+}
+
+bool Slice::collectWrite(int64_t* written, int64_t* length) {
+  *written = *length = 0;
+  if (!in_flight_.valid()) return true;
+  *written = in_flight_.get();
+  *length = std::exchange(in_flight_length_, 0);
+  if (*written == *length) return true;
+  capacity_ -= *length - *written;
+  cached_ = 0;
+  return false;
+}
+
+bool Slice::sendCacheToDisk(int64_t pending) {
+  std::shared_ptr<TargetFile> file = slice_manager_ ? slice_manager_->targetFile() : nullptr;
+  if (!file) return false;
+  if (!writing_.data) writing_ = slice_manager_->cachePool().take(cache_size_);
+  if (!writing_.data) {  // no memory for a second block: write here and now
+    const int64_t written = file->write(begin_ + capacity_.load(), cache_.data.get(), pending);
+    capacity_ += written;
+    return written == pending;
+  }
+  std::swap(cache_, writing_);
+  in_flight_ = slice_manager_->diskWriter().write(file, begin_ + capacity_.load(), writing_.data.get(), pending);
+  in_flight_length_ = pending;
+  capacity_ += pending;
+  return true;
 }
 
 void Slice::releaseHandle(CURLM* multi) {
@@ -226,11 +260,14 @@ Result Slice::stop(CURLM* multi) {
 bool Slice::flushToDisk() {
   std::lock_guard lock(mutex_);
   if (!cache_.data) return true;
-  const int64_t pending = cached_.exchange(0);
-  if (pending < 1) return true;
-  std::shared_ptr<TargetFile> file = slice_manager_ ? slice_manager_->targetFile() : nullptr;
-  const int64_t written = file ? file->write(begin_ + capacity_.load(), cache_.data.get(), pending) : 0;
-  capacity_ += written;
+  int64_t written = 0, pending = 0;
+  if (collectWrite(&written, &pending)) {
+    pending = cached_.exchange(0);
+    if (pending < 1) return true;
+    std::shared_ptr<TargetFile> file = slice_manager_ ? slice_manager_->targetFile() : nullptr;
+    written = file ? file->write(begin_ + capacity_.load(), cache_.data.get(), pending) : 0;
+    capacity_ += written;
+  }
   if (written != pending) {
     if (slice_manager_ && slice_manager_->options()) {
       WriteVerbose(slice_manager_->options()->verbose_functor, "Slice[%d] flush to disk failed: %lld/%lld.\n",
@@ -255,19 +292,24 @@ bool Slice::onNewData(const char* data, int64_t length) {
 
   if (!cache_.data) return write_through(data, length) == length;
 
-  char* cache = cache_.data.get();
   if (cache_size_ - cached_.load() >= length) {
-    std::memcpy(cache + cached_.load(), data, static_cast<size_t>(length));
+    std::memcpy(cache_.data.get() + cached_.load(), data, static_cast<size_t>(length));
     cached_ += length;
     return true;
   }
+  // The cache is full: it goes to the file while the other block takes the
+  // data, once the block sent before it has been written whole.
+  int64_t sent = 0, sent_length = 0;
+  if (!collectWrite(&sent, &sent_length)) return false;
   const int64_t pending = cached_.exchange(0);
-  if (pending > 0 && write_through(cache, pending) != pending) return false;
+  if (pending > 0 && !sendCacheToDisk(pending)) return false;
   if (cache_size_ >= length) {
-    std::memcpy(cache, data, static_cast<size_t>(length));
+    std::memcpy(cache_.data.get(), data, static_cast<size_t>(length));
     cached_ = length;
     return true;
   }
+  // Larger than the whole cache: straight to the file, behind the block sent.
+  if (!collectWrite(&sent, &sent_length)) return false;
   const int64_t written = write_through(data, length);
   if (written != length && slice_manager_->options()) {
     WriteVerbose(slice_manager_->options()->verbose_functor, "Warning: only write a part of buffer to file: %lld/%lld.\n",

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -70,6 +71,13 @@ class Slice {
  private:
   void releaseHandle(CURLM* multi);
   void freeCache();
+  // Waits for the block on its way to the file (under mutex_). False when it
+  // was not written whole: its missing bytes and the cached ones behind them
+  // (which would land at the wrong place) no longer count.
+  bool collectWrite(int64_t* written, int64_t* length);
+  // Hands the cached bytes to the manager's disk writer and lets the other
+  // block take the next data (under mutex_, nothing on its way to the file).
+  bool sendCacheToDisk(int64_t pending);
   // Most bytes this slice may still take: up to its end, or for an open end up
   // to the file size when that is known; -1 when unbounded.
   int64_t room() const;
@@ -83,6 +91,11 @@ class Slice {
   int64_t cache_size_ = 0;
   std::atomic<int64_t> cached_{0};
   CachePool::Block cache_;  // taken from the manager's pool while the slice runs
+  // A full cache block on its way to the file; its bytes already count in
+  // capacity_, so the next bytes go behind them.
+  CachePool::Block writing_;
+  std::future<int64_t> in_flight_;
+  int64_t in_flight_length_ = 0;
   int32_t status_ = NotStarted;
   int32_t failed_times_ = 0;
   std::shared_ptr<SliceManager> slice_manager_;

@@ -161,6 +161,11 @@ Result SliceManager::loadIndexFile(int64_t file_size, const std::string& content
   return SUCCESSED;
 }
 
+DiskWriter& SliceManager::diskWriter() {
+  if (!disk_writer_) disk_writer_ = std::make_unique<DiskWriter>();
+  return *disk_writer_;
+}
+
 Result SliceManager::makeSlices(bool accept_ranges) {
   slices_.clear();
   target_file_ = std::make_shared<TargetFile>(options_->target_file_path + ".courier");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "downloader/cache_pool.h"
+#include "downloader/disk_writer.h"
 #include "downloader/options.h"
 #include "downloader/result.h"
 #include "downloader/slice.h"
@@ -56,6 +57,8 @@ class SliceManager : public std::enable_shared_from_this<SliceManager> {
   const std::shared_ptr<TargetFile>& targetFile() const { return target_file_; }
   Options* options() const { return options_; }
   CachePool& cachePool() { return cache_pool_; }
+  // The run's disk writer, started at its first use (on the task's thread).
+  DiskWriter& diskWriter();
 
   // The index file beside a target: the target's own name with ".dlindex".
   static std::string IndexPathFor(const std::string& target_file_path);
@@ -69,6 +72,7 @@ class SliceManager : public std::enable_shared_from_this<SliceManager> {
   std::string content_md5_;
   std::string index_file_path_;
   CachePool cache_pool_;  // before the slices, which give their blocks back to it
+  std::unique_ptr<DiskWriter> disk_writer_;  // before the slices, which wait for their writes
   std::vector<std::shared_ptr<Slice>> slices_;
   std::shared_ptr<TargetFile> target_file_;
   Options* options_;

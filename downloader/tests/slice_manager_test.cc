@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 #include <nlohmann/json.hpp>
 
 #include "downloader/tests/rig_support.h"
@@ -243,6 +245,52 @@ TEST_F(SliceManagerTest, CacheWritesInLargeBlocks) {
   curl_multi_cleanup(multi);
   manager->release();
   EXPECT_EQ(ReadFileBytes(options_.target_file_path + ".courier"), a + b + c);
+}
+
+// The receiving thread hands a full cache to the disk writer and goes on:
+// while this thread holds the temporary file's lock, the block cannot reach
+// the file, yet the next data is taken into the slice's other block.
+TEST_F(SliceManagerTest, FullCacheGoesToTheFileOffTheReceivingThread) {
+  auto manager = Plan(1200);
+  Slice& slice = *manager->slices()[0];
+  CURLM* multi = curl_multi_init();
+  ASSERT_EQ(slice.start(multi, 1000, -1), SUCCESSED);
+  const std::string a(600, 'a'), b(600, 'b');
+  const std::string path = options_.target_file_path + ".courier";
+  {
+    std::lock_guard hold(manager->targetFile()->lock());
+    ASSERT_TRUE(slice.onNewData(a.data(), 600));
+    ASSERT_TRUE(slice.onNewData(b.data(), 600));  // the 600 a go to the file, the 600 b are cached
+    EXPECT_EQ(slice.capacity(), 600);
+    EXPECT_EQ(slice.cached(), 600);
+    EXPECT_EQ(ReadFileBytes(path), std::string(1200, '\0'));  // nothing written by this thread
+  }
+  EXPECT_TRUE(slice.flushToDisk());
+  EXPECT_EQ(slice.capacity(), 1200);
+  EXPECT_EQ(slice.cached(), 0);
+  EXPECT_EQ(ReadFileBytes(path), a + b);
+  slice.setStatus(Completed);
+  EXPECT_EQ(slice.stop(multi), SUCCESSED);
+  curl_multi_cleanup(multi);
+}
+
+// A cache block that could not be written costs the slice that block and the
+// bytes cached behind it: it holds only what is in the file.
+TEST_F(SliceManagerTest, FailedCacheWriteLeavesOnlyWhatIsInTheFile) {
+  auto manager = Plan(3000);
+  Slice& slice = *manager->slices()[0];
+  CURLM* multi = curl_multi_init();
+  ASSERT_EQ(slice.start(multi, 1000, -1), SUCCESSED);
+  const std::string a(600, 'a');
+  ASSERT_TRUE(slice.onNewData(a.data(), 600));
+  manager->targetFile()->close();  // every later write fails
+  bool refused = false;
+  for (int i = 0; i < 4 && !refused; ++i) refused = !slice.onNewData(a.data(), 600);
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(slice.held(), 0);
+  slice.setStatus(Failed);
+  slice.stop(multi);
+  curl_multi_cleanup(multi);
 }
 
 TEST_F(SliceManagerTest, StoppedSliceKeepsOrDropsItsProgressByPolicy) {
