@@ -125,7 +125,6 @@ HRESULT FileExtractCallback::OpenItem(UINT32 index, ISequentialOutStream** out_s
     return E_ABORT;
   }
   ComPtr<COutFileStream> stream(new COutFileStream);
-  stream->UseWriteBehind();
   if (!stream->Open(disk_path_, CREATE_ALWAYS)) {
     error_message_ = L"Cannot open output file " + disk_path_;
     return E_ABORT;

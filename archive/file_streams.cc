@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <new>
 
 #include "archive/archive_exception.h"
-#include "archive/write_behind.h"
 
 namespace arc {
 
@@ -137,37 +135,18 @@ HRESULT CInFileStream::GetProps2(StreamFileProps* props) noexcept {
 
 // ---- COutFileStream
 
-COutFileStream::COutFileStream() = default;
-COutFileStream::~COutFileStream() = default;
-
-HRESULT COutFileStream::Drain() noexcept {
-  if (!behind_) return write_failure_;
-  const HRESULT result = behind_->Drain();
-  behind_.reset();
-  if (write_failure_ == S_OK) write_failure_ = result;
-  return write_failure_;
-}
-
 bool COutFileStream::Create(const std::wstring& path, bool create_always) {
   return Open(path, create_always ? CREATE_ALWAYS : CREATE_NEW);
 }
 
 bool COutFileStream::Open(const std::wstring& path, DWORD creation_disposition) {
-  Drain();
-  write_failure_ = S_OK;
   written_ = 0;
   return file_.Open(path, GENERIC_WRITE, FILE_SHARE_READ, creation_disposition);
 }
 
-HRESULT COutFileStream::Close() noexcept {
-  const HRESULT written = Drain();
-  if (!file_.Close()) return LastErrorResult();
-  return written;
-}
+HRESULT COutFileStream::Close() noexcept { return file_.Close() ? S_OK : LastErrorResult(); }
 
 bool COutFileStream::SetModificationTime(const FILETIME& mtime) noexcept {
-  // A write that lands after the time was set would move it again.
-  if (Drain() != S_OK) return false;
   return ::SetFileTime(file_.Get(), nullptr, nullptr, &mtime) != FALSE;
 }
 
@@ -182,16 +161,6 @@ HRESULT COutFileStream::QueryInterface(REFIID iid, void** out) noexcept {
 HRESULT COutFileStream::Write(const void* data, UINT32 size, UINT32* processed) noexcept {
   if (processed != nullptr) *processed = 0;
   const auto* bytes = static_cast<const BYTE*>(data);
-  if (!behind_ && may_write_behind_ && written_ >= kMaxIoChunk && file_.IsOpen()) {
-    behind_.reset(new (std::nothrow) WriteBehind(file_.Get()));
-  }
-  if (behind_) {
-    const HRESULT result = behind_->Write(bytes, size);
-    if (result != S_OK) return result;
-    written_ += size;
-    if (processed != nullptr) *processed = size;
-    return S_OK;
-  }
   UINT32 total = 0;
   HRESULT result = S_OK;
   while (total < size) {
@@ -209,12 +178,10 @@ HRESULT COutFileStream::Write(const void* data, UINT32 size, UINT32* processed) 
 }
 
 HRESULT COutFileStream::Seek(INT64 offset, UINT32 origin, UINT64* new_position) noexcept {
-  if (const HRESULT written = Drain(); written != S_OK) return written;
   return SeekFile(file_, offset, origin, new_position);
 }
 
 HRESULT COutFileStream::SetSize(UINT64 new_size) noexcept {
-  if (const HRESULT written = Drain(); written != S_OK) return written;
   uint64_t current = 0;
   if (!file_.Seek(0, FILE_CURRENT, &current)) return E_FAIL;
   if (!file_.Seek(static_cast<int64_t>(new_size), FILE_BEGIN, nullptr)) return E_FAIL;

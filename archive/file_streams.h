@@ -1,22 +1,16 @@
 // The engine's view of Windows files: a reading stream for archives and
 // inputs, a writing stream for extracted files and new archives. Streams
-// answer HRESULTs and never throw; they keep no buffer of their own, except an
-// extracted file once it is large (WriteBehind).
+// answer HRESULTs and never throw; they keep no buffer of their own.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "archive/com_object.h"
 #include "archive/seven_zip_interfaces.h"
 #include "base/scoped_handle.h"
-
-namespace arc {
-class WriteBehind;
-}
 
 namespace arc {
 
@@ -77,8 +71,8 @@ class CInFileStream final : public IInStream,
 
 class COutFileStream final : public IOutStream, public CMyUnknownImp {
  public:
-  COutFileStream();
-  virtual ~COutFileStream();
+  COutFileStream() = default;
+  virtual ~COutFileStream() = default;
 
   // Create-always set: create or truncate; clear: a new file only (fails with
   // ERROR_FILE_EXISTS when one is there).
@@ -87,10 +81,6 @@ class COutFileStream final : public IOutStream, public CMyUnknownImp {
   HRESULT Close() noexcept;
   bool SetModificationTime(const FILETIME& mtime) noexcept;
   uint64_t WrittenSize() const noexcept { return written_; }
-  // For extracted files: once more than one chunk has been written, further
-  // writes go through a WriteBehind, so that the engine decodes while the
-  // system copies. Every other operation first waits for those writes.
-  void UseWriteBehind() noexcept { may_write_behind_ = true; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
   ARC_IMPLEMENT_ADDREF_RELEASE
@@ -100,13 +90,8 @@ class COutFileStream final : public IOutStream, public CMyUnknownImp {
   HRESULT STDMETHODCALLTYPE SetSize(UINT64 new_size) noexcept override;
 
  private:
-  HRESULT Drain() noexcept;
-
   FileHandle file_;
   uint64_t written_ = 0;
-  bool may_write_behind_ = false;
-  HRESULT write_failure_ = S_OK;  // of a block written behind, kept for Close
-  std::unique_ptr<WriteBehind> behind_;  // after file_: gone before the handle closes
 };
 
 }  // namespace arc

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <numeric>
-#include <thread>
 
 #include "archive/archive_exception.h"
 #include "archive/multi_volume_out_stream.h"
@@ -89,69 +87,6 @@ TEST(FileStreamsTest, OutStreamCreatesWritesAndResizes) {
   ASSERT_TRUE(again->Create(path, true));
   ASSERT_EQ(again->Close(), S_OK);
   EXPECT_EQ(ReadFileBytes(path).size(), 0u);  // truncated
-}
-
-// An extracted file past its first chunk is written behind the engine: the
-// bytes, the modification time and the size come out as written in one go,
-// also when the engine seeks or resizes in between.
-TEST(FileStreamsTest, OutStreamWritingBehindKeepsBytesTimeAndSize) {
-  TempDir dir;
-  const std::wstring path = dir / L"big.bin";
-  const std::string bytes = Pattern(3 * kMaxIoChunk + 12345);
-  FILETIME mtime{};
-  mtime.dwHighDateTime = 0x01D00000;
-  {
-    ComPtr<COutFileStream> stream(new COutFileStream);
-    stream->UseWriteBehind();
-    ASSERT_TRUE(stream->Open(path, CREATE_ALWAYS));
-    size_t done = 0;
-    for (size_t part = 1000; done < bytes.size(); part = part * 3 + 7) {
-      const UINT32 size = static_cast<UINT32>(std::min(part % (kMaxIoChunk + 3), bytes.size() - done));
-      UINT32 written = 0;
-      ASSERT_EQ(stream->Write(bytes.data() + done, size, &written), S_OK);
-      ASSERT_EQ(written, size);
-      done += size;
-    }
-    UINT64 position = 0;
-    ASSERT_EQ(stream->Seek(0, FILE_CURRENT, &position), S_OK);
-    EXPECT_EQ(position, bytes.size());
-    ASSERT_EQ(stream->Write("TAIL", 4, nullptr), S_OK);
-    EXPECT_TRUE(stream->SetModificationTime(mtime));
-    ASSERT_EQ(stream->Close(), S_OK);
-  }
-  EXPECT_EQ(ReadFileBytes(path), bytes + "TAIL");
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  ASSERT_TRUE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
-  EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, mtime.dwHighDateTime);
-  EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime, mtime.dwLowDateTime);
-}
-
-// A block written behind fails after its Write call has answered; the
-// failure is not lost but answered by Close. The file is a pipe whose reader
-// takes the first chunk and goes away, so that writing the next one fails.
-TEST(FileStreamsTest, OutStreamWritingBehindAnswersAFailedBlockOnClose) {
-  const std::wstring name = L"\\\\.\\pipe\\ql-write-behind-" + std::to_wstring(::GetCurrentProcessId());
-  base::ScopedKernelHandle server(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
-                                                     0, kMaxIoChunk, 0, nullptr));
-  ASSERT_TRUE(server);
-  const std::string bytes = Pattern(kMaxIoChunk);
-  ComPtr<COutFileStream> stream(new COutFileStream);
-  stream->UseWriteBehind();
-  ASSERT_TRUE(stream->Open(name, OPEN_EXISTING));
-  std::thread reader([&] {
-    std::string got(kMaxIoChunk, '\0');
-    size_t done = 0;
-    DWORD read = 0;
-    while (done < got.size() && ::ReadFile(server.Get(), got.data() + done, static_cast<DWORD>(got.size() - done),
-                                           &read, nullptr) && read > 0) {
-      done += read;
-    }
-    server.Reset();  // the reader goes away
-  });
-  ASSERT_EQ(stream->Write(bytes.data(), kMaxIoChunk, nullptr), S_OK);  // the first chunk: written at once
-  reader.join();
-  EXPECT_EQ(stream->Write(bytes.data(), kMaxIoChunk, nullptr), S_OK);  // handed over: the engine goes on
-  EXPECT_NE(stream->Close(), S_OK);
 }
 
 TEST(FileStreamsTest, MultiVolumeStreamSplitsAtTheVolumeSize) {
