@@ -35,30 +35,30 @@ class ShellComScope {
   bool initialised_;
 };
 
-bool PlaceShortcutIn(const std::wstring& folder, ShortcutSpec& spec, bool only_if_present) {
+bool PlaceShortcutIn(const std::wstring& folder, ShortcutSpec& shortcut, bool only_if_present) {
   if (folder.empty()) return false;
-  spec.link_path = (std::filesystem::path(folder) / spec.link_path).wstring();
+  shortcut.link_path = (std::filesystem::path(folder) / shortcut.link_path).wstring();
   std::error_code error;
-  if (std::filesystem::exists(spec.link_path, error)) {
-    std::filesystem::remove(spec.link_path, error);
+  if (std::filesystem::exists(shortcut.link_path, error)) {
+    std::filesystem::remove(shortcut.link_path, error);
   } else if (only_if_present) {
     return true;
   }
-  return SaveShellLink(spec);
+  return SaveShellLink(shortcut);
 }
 
 }  // namespace
 
-bool PlaceShortcutOnDesktop(ShortcutSpec& spec, bool only_if_present) {
+bool PlaceShortcutOnDesktop(ShortcutSpec& shortcut, bool only_if_present) {
   wchar_t folder[MAX_PATH] = {};
   if (!::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_DESKTOP, TRUE)) return false;
-  return PlaceShortcutIn(folder, spec, only_if_present);
+  return PlaceShortcutIn(folder, shortcut, only_if_present);
 }
 
-bool PlaceShortcutInStartMenu(ShortcutSpec& spec, bool only_if_present) {
+bool PlaceShortcutInStartMenu(ShortcutSpec& shortcut, bool only_if_present) {
   wchar_t folder[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, folder))) return false;
-  return PlaceShortcutIn(folder, spec, only_if_present);
+  return PlaceShortcutIn(folder, shortcut, only_if_present);
 }
 
 std::wstring GetShortcutName() {
@@ -73,27 +73,27 @@ void SaveLastShortcutName(const std::wstring& name) {
 }
 
 bool CreateShortcut(const ShortcutFolderStrategy& strategy, int32_t launch_code) {
-  ShortcutSpec spec;
-  spec.arguments = base::BuildOptionsCommandLine(
+  ShortcutSpec shortcut;
+  shortcut.arguments = base::BuildOptionsCommandLine(
       {{"from", std::to_string(launch_code)}, {"launch-proc-name", "Quillorane.exe"}});
-  spec.link_path = std::wstring(kProductDisplayText) + kLinkExtension;
-  spec.target_path = (std::filesystem::path(base::PathManager::GetInstance().GetComponentInstallDir(
+  shortcut.link_path = std::wstring(kProductDisplayText) + kLinkExtension;
+  shortcut.target_path = (std::filesystem::path(base::PathManager::GetInstance().GetComponentInstallDir(
                           base::ComponentKind::kClient)) /
                       L"QuilloraneLauncher.exe")
                          .wstring();
   if (launch_code == kDesktopLaunchCode) {
     const std::wstring name = GetShortcutName();
-    spec.link_path = name + kLinkExtension;
+    shortcut.link_path = name + kLinkExtension;
     SaveLastShortcutName(name);
   }
-  return strategy(spec, false);
+  return strategy(shortcut, false);
 }
 
 void CreateDesktopShortcut() {
   if (CreateShortcut(PlaceShortcutOnDesktop, kDesktopLaunchCode)) base::MarkStore(kDesktopLinkMark).Set();
 }
 
-bool SaveShellLink(const ShortcutSpec& spec) {
+bool SaveShellLink(const ShortcutSpec& shortcut) {
   const ShellComScope com;
   base::ScopedComPtr<IShellLinkW> link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
@@ -101,13 +101,13 @@ bool SaveShellLink(const ShortcutSpec& spec) {
       !link) {
     return false;
   }
-  link.Get()->SetPath(spec.target_path.c_str());
-  link.Get()->SetDescription(spec.description.c_str());
-  if (!spec.arguments.empty()) link.Get()->SetArguments(spec.arguments.c_str());
-  if (!spec.icon_location.empty()) link.Get()->SetIconLocation(spec.icon_location.c_str(), 0);
+  link.Get()->SetPath(shortcut.target_path.c_str());
+  link.Get()->SetDescription(shortcut.description.c_str());
+  if (!shortcut.arguments.empty()) link.Get()->SetArguments(shortcut.arguments.c_str());
+  if (!shortcut.icon_location.empty()) link.Get()->SetIconLocation(shortcut.icon_location.c_str(), 0);
   base::ScopedComPtr<IPersistFile> file;
   if (link.Get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive())) != S_OK || !file) {
     return false;
   }
-  return file.Get()->Save(spec.link_path.c_str(), TRUE) == S_OK;
+  return file.Get()->Save(shortcut.link_path.c_str(), TRUE) == S_OK;
 }

@@ -17,16 +17,16 @@ struct ShortcutSpec {
   std::wstring icon_location{};
 };
 
-// Where a link goes: completes `spec.link_path`, replaces what stands there
+// Where a link goes: completes `shortcut.link_path`, replaces what stands there
 // and saves the link. With `only_if_present` a missing link is not created.
-using ShortcutFolderStrategy = std::function<bool(ShortcutSpec& spec, bool only_if_present)>;
+using ShortcutFolderStrategy = std::function<bool(ShortcutSpec& shortcut, bool only_if_present)>;
 
 inline constexpr wchar_t kDesktopLinkMark[] = L"pcvzt.sdk.desktop_link.mark";
 inline constexpr int32_t kDesktopLaunchCode = 2;
 inline constexpr int32_t kStartMenuLaunchCode = 4;
 
-bool PlaceShortcutOnDesktop(ShortcutSpec& spec, bool only_if_present);
-bool PlaceShortcutInStartMenu(ShortcutSpec& spec, bool only_if_present);
+bool PlaceShortcutOnDesktop(ShortcutSpec& shortcut, bool only_if_present);
+bool PlaceShortcutInStartMenu(ShortcutSpec& shortcut, bool only_if_present);
 
 // A link to the launcher that tells it which link started it (`launch_code`);
 // the desktop's code names the link after the client type and records it.
@@ -40,4 +40,4 @@ void SaveLastShortcutName(const std::wstring& name);
 
 // Writes the link file. Opens a COM apartment of its own when the calling
 // thread has none.
-bool SaveShellLink(const ShortcutSpec& spec);
+bool SaveShellLink(const ShortcutSpec& shortcut);

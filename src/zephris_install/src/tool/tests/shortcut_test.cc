@@ -168,34 +168,34 @@ TEST_F(ShortcutTest, ALinkOfTheSameNameIsReplaced) {
 
 TEST_F(ShortcutTest, SaveShellLinkWritesEveryFieldGiven) {
   settings_test::ScopedTempDir temp;
-  ShortcutSpec spec{.target_path = L"C:\\windows\\notepad.exe",
+  ShortcutSpec shortcut{.target_path = L"C:\\windows\\notepad.exe",
                     .link_path = (temp.path() / L"full.lnk").wstring(),
                     .arguments = L"--x \"1\" ",
                     .description = L"A description",
                     .icon_location = L"C:\\windows\\notepad.exe"};
-  ASSERT_TRUE(SaveShellLink(spec));
-  EXPECT_EQ(ReadLink(spec.link_path), (LinkFields{.target = spec.target_path,
-                                                  .arguments = spec.arguments,
-                                                  .description = spec.description,
-                                                  .icon = spec.icon_location,
+  ASSERT_TRUE(SaveShellLink(shortcut));
+  EXPECT_EQ(ReadLink(shortcut.link_path), (LinkFields{.target = shortcut.target_path,
+                                                  .arguments = shortcut.arguments,
+                                                  .description = shortcut.description,
+                                                  .icon = shortcut.icon_location,
                                                   .icon_index = 0}));
 
   // A link into a folder that does not exist is not saved.
-  spec.link_path = (temp.path() / L"missing" / L"x.lnk").wstring();
-  EXPECT_FALSE(SaveShellLink(spec));
+  shortcut.link_path = (temp.path() / L"missing" / L"x.lnk").wstring();
+  EXPECT_FALSE(SaveShellLink(shortcut));
 }
 
 // The reinstall engine saves links from a thread that never started COM.
 TEST_F(ShortcutTest, SavesFromAThreadWithoutCom) {
   settings_test::ScopedTempDir temp;
-  const ShortcutSpec spec{.target_path = L"C:\\windows\\notepad.exe",
+  const ShortcutSpec shortcut{.target_path = L"C:\\windows\\notepad.exe",
                          .link_path = (temp.path() / L"thread.lnk").wstring()};
   bool saved = false;
-  std::thread([&] { saved = SaveShellLink(spec); }).join();
+  std::thread([&] { saved = SaveShellLink(shortcut); }).join();
   EXPECT_TRUE(saved);
-  const std::optional<LinkFields> fields = ReadLink(spec.link_path);
+  const std::optional<LinkFields> fields = ReadLink(shortcut.link_path);
   ASSERT_TRUE(fields);
-  EXPECT_EQ(fields->target, spec.target_path);
+  EXPECT_EQ(fields->target, shortcut.target_path);
 }
 
 }  // namespace
