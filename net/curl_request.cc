@@ -50,7 +50,10 @@ size_t CurlWriteHeaderToString(char* data, size_t size, size_t count, void* targ
 ScopedEasy NewEasy(const std::string& url, HttpResult& result, const CurlTimeouts& timeouts) {
   EnsureCurlGlobal();
   ScopedEasy easy(curl_easy_init());
-  if (!easy) return easy;
+  if (!easy) {
+    result.error_code = CURLE_FAILED_INIT;
+    return easy;
+  }
   CURL* e = easy.get();
   curl_easy_setopt(e, CURLOPT_URL, url.c_str());
   curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, CurlWriteHeaderToString);
@@ -71,11 +74,15 @@ ScopedEasy NewEasy(const std::string& url, HttpResult& result, const CurlTimeout
   return easy;
 }
 
-void Perform(CURL* easy, HttpResult& result) {
+// Runs the transfer and logs its failure once, naming it by `what`.
+void Perform(CURL* easy, HttpResult& result, const std::string& what) {
   result.error_code = static_cast<int32_t>(curl_easy_perform(easy));
   long code = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
   result.http_code = static_cast<int32_t>(code);
+  if (result.error_code != 0)
+    PRODUCT_LOG("{} failed: {} ({})", what, result.error_code,
+                curl_easy_strerror(static_cast<CURLcode>(result.error_code)));
 }
 
 }  // namespace
@@ -100,10 +107,7 @@ HttpResult CurlPost(const std::string& url, curl_slist* headers, const std::stri
                     const CurlTimeouts& timeouts) {
   HttpResult result;
   ScopedEasy easy = NewEasy(url, result, timeouts);
-  if (!easy) {
-    result.error_code = CURLE_FAILED_INIT;
-    return result;
-  }
+  if (!easy) return result;
   CURL* e = easy.get();
   curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, CurlWriteToString);
@@ -111,10 +115,7 @@ HttpResult CurlPost(const std::string& url, curl_slist* headers, const std::stri
   curl_easy_setopt(e, CURLOPT_POST, 1L);
   curl_easy_setopt(e, CURLOPT_POSTFIELDS, body.data());
   curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-  Perform(e, result);
-  if (result.error_code != 0)
-    PRODUCT_LOG("POST {} failed: {} ({})", url, result.error_code,
-                curl_easy_strerror(static_cast<CURLcode>(result.error_code)));
+  Perform(e, result, "POST " + url);
   return result;
 }
 
@@ -127,20 +128,14 @@ HttpResult CurlDownload(const std::string& url, const std::wstring& target_path,
     return result;
   }
   ScopedEasy easy = NewEasy(url, result, timeouts);
-  if (!easy) {
-    result.error_code = CURLE_FAILED_INIT;
-    return result;
-  }
+  if (!easy) return result;
   CURL* e = easy.get();
   // libcurl's own write callback writes into the FILE* given as data.
   curl_easy_setopt(e, CURLOPT_WRITEDATA, file.get());
   curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L);
-  Perform(e, result);
+  Perform(e, result, "download of " + url);
   file.reset();
-  if (result.error_code != 0)
-    PRODUCT_LOG("download of {} failed: {} ({})", url, result.error_code,
-                curl_easy_strerror(static_cast<CURLcode>(result.error_code)));
   return result;
 }
 
@@ -151,10 +146,7 @@ HttpResult CurlUploadMultipart(const std::string& url, const std::wstring& file_
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 
   ScopedEasy easy = NewEasy(url, result, timeouts);
-  if (!easy) {
-    result.error_code = CURLE_FAILED_INIT;
-    return result;
-  }
+  if (!easy) return result;
   CURL* e = easy.get();
   ScopedMime mime(curl_mime_init(e));
   auto add_text = [&mime](const char* name, const char* value) {
@@ -176,10 +168,7 @@ HttpResult CurlUploadMultipart(const std::string& url, const std::wstring& file_
   // The answer is kept, never written to the process's standard output.
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, CurlWriteToString);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, &result.body);
-  Perform(e, result);
-  if (result.error_code != 0)
-    PRODUCT_LOG("upload to {} failed: {} ({})", url, result.error_code,
-                curl_easy_strerror(static_cast<CURLcode>(result.error_code)));
+  Perform(e, result, "upload to " + url);
   return result;
 }
 
