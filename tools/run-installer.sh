@@ -211,7 +211,9 @@ client_record() { # the record the client writes beside itself, by the registry 
 }
 record_lines() { if [ -n "$1" ] && [ -f "$1" ]; then wc -l < "$1"; else echo 0; fi; }
 starts_before=$(record_lines "$(client_record)")
-temp=$(unix_path 'C:\users\'"$user"'\AppData\Local\Temp')
+# The product log sits in the temporary folder that Windows programs of the
+# prefix are given.
+temp=$(unix_path "$("$wine" cmd.exe /c echo %TEMP% 2>/dev/null | tr -d '\r')")
 log=$temp/Orvalis/Quillorane/zephris_install.log
 offset=$( [ -f "$log" ] && stat -c %s "$log" || echo 0)
 args=(--mode 2)
