@@ -31,6 +31,12 @@ std::optional<std::wstring> OptionValue(const std::vector<std::wstring>& args, s
   return std::nullopt;
 }
 
+std::wstring ProductName() {
+  wchar_t name[256] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"QL_DEMO_PRODUCT_NAME", name, 256);
+  return length > 0 && length < 256 ? std::wstring(name, length) : std::wstring(L"Quillorane");
+}
+
 std::filesystem::path OwnPath() { return base::GetModulePath(); }
 
 std::filesystem::path RecordPath() {

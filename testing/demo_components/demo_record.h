@@ -18,6 +18,11 @@ std::vector<std::wstring> Arguments();
 // absent. A trailing "--name" without a value gives the empty text.
 std::optional<std::wstring> OptionValue(const std::vector<std::wstring>& args, std::wstring_view name);
 
+// "Quillorane", the product the demo stands in for; the variable
+// QL_DEMO_PRODUCT_NAME names another one, so that tests keep to keys and
+// folders of their own.
+std::wstring ProductName();
+
 // Folder and file of the running program.
 std::filesystem::path OwnPath();
 

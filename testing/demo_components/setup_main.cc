@@ -23,14 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr wchar_t kProductName[] = L"Quillorane";
-
 #if QL_DEMO_CLIENT
 constexpr wchar_t kClientVersion[] = L"" QL_DEMO_CLIENT_VERSION;
 
 int InstallClient(const fs::path& own_dir) {
   auto& paths = base::PathManager::GetInstance();
-  paths.Init(kProductName);
+  paths.Init(demo::ProductName());
   const std::wstring key = paths.GetRegistryKey(base::ComponentKind::kClient);
   if (!base::WriteRegString(HKEY_LOCAL_MACHINE, key, L"Version", kClientVersion) ||
       !base::WriteRegString(HKEY_CURRENT_USER, key, L"Version", kClientVersion)) {

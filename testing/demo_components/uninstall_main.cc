@@ -43,7 +43,7 @@ int main() {
     return 2;
   }
   auto& paths = base::PathManager::GetInstance();
-  paths.Init(L"Quillorane");
+  paths.Init(demo::ProductName());
   const fs::path client_dir = paths.GetComponentInstallDir(base::ComponentKind::kClient);
   // The folder cannot go while it is this process's working folder.
   wchar_t temp[MAX_PATH + 1] = {};

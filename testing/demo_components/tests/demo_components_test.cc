@@ -24,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\Orvalis\\Quillorane";
-constexpr wchar_t kClientKey[] = L"SOFTWARE\\Orvalis\\Quillorane\\QuilloraneEmulator";
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillorane";
 constexpr wchar_t kClientVersion[] = L"" QL_DEMO_CLIENT_VERSION;
 // The setup command lines the installer builds (with and without the
@@ -51,33 +49,39 @@ std::vector<std::string> RecordLines(const fs::path& program) {
   return lines;
 }
 
+// Each case runs the programs under a product name of its own (the uninstall
+// entry's name is fixed: the case holds its lock).
 class DemoComponentsTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"QL_DEMO_PRODUCT_NAME", product_.c_str()));
     ClearKeys();
     arc::SevenZipLibrary library(testing_process::DosPath(QL_SEVENZIP_DLL));
     arc::ArchiveExtractor extractor(library, arc::ArchiveFormats::SevenZipFormat);
     extractor.ExtractArchive((ComponentsDir() / L"client.7z").wstring(), client_.wstring());
     extractor.ExtractArchive((ComponentsDir() / L"engine.7z").wstring(), engine_.wstring());
     // What the installer writes before it runs any setup.
-    ASSERT_TRUE(base::WriteRegString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallPath", install_.wstring()));
-    base::PathManager::GetInstance().Init(L"Quillorane");
+    ASSERT_TRUE(base::WriteRegString(HKEY_LOCAL_MACHINE, product_key_, L"InstallPath", install_.wstring()));
+    base::PathManager::GetInstance().Init(product_);
   }
   void TearDown() override { ClearKeys(); }
 
-  static void ClearKeys() {
-    base::DeleteRegTree(HKEY_LOCAL_MACHINE, kProductKey);
-    base::DeleteRegTree(HKEY_CURRENT_USER, kProductKey);
+  void ClearKeys() const {
+    base::DeleteRegTree(HKEY_LOCAL_MACHINE, product_key_);
+    base::DeleteRegTree(HKEY_CURRENT_USER, product_key_);
     base::DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey);
   }
 
   fs::path ApplicationDir() const { return install_ / L"Application"; }
   fs::path WorkingDir() const { return ApplicationDir() / kClientVersion; }
 
+  const std::wstring product_ = L"QlDemo" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring product_key_ = L"SOFTWARE\\Orvalis\\" + product_;
+  const std::wstring client_key_ = product_key_ + L"\\QuilloraneEmulator";
   testing_process::TempFolder temp_;
   const fs::path client_ = fs::path(temp_.path()) / L"Component" / L"client";
   const fs::path engine_ = fs::path(temp_.path()) / L"Component" / L"engine";
-  const fs::path install_ = fs::path(temp_.path()) / L"Program Files" / L"Orvalis" / L"Quillorane";
+  const fs::path install_ = fs::path(temp_.path()) / L"Program Files" / L"Orvalis" / product_;
 };
 
 TEST_F(DemoComponentsTest, ArchivesHoldWhatTheInstallerLooksFor) {
@@ -118,7 +122,7 @@ TEST_P(DemoSetupTest, RecordsItsCommandLineAndInstallsOnlyWhenAsked) {
     EXPECT_EQ(fs::is_regular_file(file), c.installs_client) << file;
   }
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    EXPECT_EQ(base::ReadRegString(root, kClientKey, L"Version", L"none"), c.installs_client ? kClientVersion : L"none");
+    EXPECT_EQ(base::ReadRegString(root, client_key_, L"Version", L"none"), c.installs_client ? kClientVersion : L"none");
   }
   // What the installer's own check says of it.
   EXPECT_EQ(base::PathManager::GetInstance().HasClientFiles(), c.installs_client);
@@ -176,10 +180,10 @@ TEST_F(DemoUninstallTest, TheUninstallEntryRemovesTheClient) {
   EXPECT_FALSE(fs::exists(ApplicationDir()));
   EXPECT_FALSE(base::OpenRegKey(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_READ).IsValid());
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    EXPECT_FALSE(base::OpenRegKey(root, kClientKey, KEY_READ).IsValid());
+    EXPECT_FALSE(base::OpenRegKey(root, client_key_, KEY_READ).IsValid());
   }
   // The product's own settings are not the client's to remove.
-  EXPECT_EQ(base::ReadRegString(HKEY_LOCAL_MACHINE, kProductKey, L"InstallPath", L""), install_.wstring());
+  EXPECT_EQ(base::ReadRegString(HKEY_LOCAL_MACHINE, product_key_, L"InstallPath", L""), install_.wstring());
   // The uninstaller moved itself aside to leave the folder; it is ours to clean.
   wchar_t temp[MAX_PATH + 1] = {};
   ::GetTempPathW(MAX_PATH + 1, temp);
@@ -191,7 +195,7 @@ TEST_F(DemoUninstallTest, WithoutItsOptionNothingIsRemoved) {
   EXPECT_EQ(RunProgram(uninstaller_, L""), 2u);
   EXPECT_TRUE(fs::is_regular_file(WorkingDir() / L"Quillorane.exe"));
   EXPECT_TRUE(base::OpenRegKey(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_READ).IsValid());
-  EXPECT_EQ(base::ReadRegString(HKEY_LOCAL_MACHINE, kClientKey, L"Version", L""), kClientVersion);
+  EXPECT_EQ(base::ReadRegString(HKEY_LOCAL_MACHINE, client_key_, L"Version", L""), kClientVersion);
 }
 
 }  // namespace
