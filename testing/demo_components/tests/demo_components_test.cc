@@ -95,7 +95,7 @@ TEST_F(DemoComponentsTest, ArchivesHoldWhatTheInstallerLooksFor) {
   EXPECT_NE(icon, nullptr) << "apk.ico is not an icon";
   if (icon != nullptr) ::DestroyIcon(static_cast<HICON>(icon));
   EXPECT_EQ(testing_process::ReadFileText((ComponentsDir() / L"components.txt").wstring()),
-            "client.7z 1 " QL_DEMO_CLIENT_VERSION "\nengine.7z 2 " QL_DEMO_CLIENT_VERSION "\n");
+            "client.7z 1 " QL_DEMO_CLIENT_VERSION "\nengine.7z 2 " QL_DEMO_ENGINE_VERSION "\n");
 }
 
 struct SetupCase {
