@@ -16,6 +16,13 @@
 // handling of odd answer shapes can be shown over the wire (an empty body
 // ends it); "POST /_rig/requests?path=<path>&match=<text>" tells how many
 // signed requests of that path holding <text> arrived, with their bodies.
+//
+// Files to download (a newer installer, say), unsigned like any download:
+// "POST /_rig/file?name=<name>" keeps its body under that name (an empty body
+// removes it), "GET /_rig/file/<name>" serves it, with "?status=<code>" that
+// status and a short text page instead, with "?truncate=1" its full length
+// announced and only half of it sent; "GET /_rig/redirect?to=<path>"
+// answers 302 with <path> as the location.
 #pragma once
 
 #include <atomic>
@@ -90,6 +97,7 @@ class WebApiService {
   std::vector<std::pair<std::string, TestMode>> matched_modes_;
   std::vector<std::pair<std::string, std::string>> matched_answers_;
   std::vector<std::pair<std::string, std::string>> received_;  // path, body of accepted signed requests
+  std::vector<std::pair<std::string, std::string>> files_;     // name, bytes
 };
 
 }  // namespace web_api

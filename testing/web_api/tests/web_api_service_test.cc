@@ -285,6 +285,42 @@ TEST_F(WebApiServiceTest, UploadIsKept) {
   EXPECT_EQ(kept["parts"]["cache-control:"], "no-cache");
 }
 
+// A file kept by the rig is served as it was given, with a status page
+// instead when asked, and a redirect names its target.
+TEST_F(WebApiServiceTest, RigFilesAndRedirects) {
+  const std::string bytes("MZ\0file bytes", 13);
+  auto kept = Client()->Post("/_rig/file?name=newer.exe", bytes, "application/octet-stream");
+  ASSERT_TRUE(kept);
+  ASSERT_EQ(kept->status, 200);
+  struct Case {
+    const char* path;
+    int status;
+    std::string body;
+    std::string location;
+  };
+  const Case cases[] = {
+      {"/_rig/file/newer.exe", 200, bytes, ""},
+      {"/_rig/file/newer.exe?status=503", 503, "<html><body>status page</body></html>", ""},
+      {"/_rig/file/other.exe", 404, "no such file", ""},
+      {"/_rig/redirect?to=/_rig/file/newer.exe", 302, "", "/_rig/file/newer.exe"},
+  };
+  for (const auto& c : cases) {
+    auto res = Client()->Get(c.path);
+    ASSERT_TRUE(res) << c.path;
+    EXPECT_EQ(res->status, c.status) << c.path;
+    EXPECT_EQ(res->body, c.body) << c.path;
+    EXPECT_EQ(res->get_header_value("Location"), c.location) << c.path;
+  }
+  // A transfer that breaks off: the client sees less than the announced length.
+  auto cut = Client()->Get("/_rig/file/newer.exe?truncate=1");
+  EXPECT_FALSE(cut && cut->body == bytes);
+  auto removed = Client()->Post("/_rig/file?name=newer.exe", "", "application/octet-stream");
+  ASSERT_TRUE(removed);
+  auto gone = Client()->Get("/_rig/file/newer.exe");
+  ASSERT_TRUE(gone);
+  EXPECT_EQ(gone->status, 404);
+}
+
 // Reached under another name, the certificate does not match.
 TEST_F(WebApiServiceTest, CertificateNamesOnlyTheTestHost) {
   httplib::SSLClient client("127.0.0.1", port_);
