@@ -242,7 +242,7 @@ TEST_F(SelfUpdateTest, DownloadsThroughRedirectAndStartsWithOnlyTheOption) {
   const std::wstring path = NewInstallerPath();
   EXPECT_EQ(fs::path(path).parent_path().wstring(), PrepareSelfUpdateDir());
   EXPECT_EQ(fs::path(path).filename().wstring().rfind(L"zephris_installer_", 0), 0u);
-  EXPECT_EQ(ReadFile(path), program);
+  EXPECT_TRUE(ReadFile(path) == program) << "the file differs from what the service sent";
   EXPECT_EQ(InstallerFiles(), std::vector<std::wstring>{fs::path(path).filename().wstring()});
 
   const fs::path record = fs::temp_directory_path() / (marker_ + ".args");
