@@ -21,6 +21,7 @@
 
 #include "base/path_manager.h"
 #include "base/registry.h"
+#include "base/system_probe.h"
 #include "base/tests/settings_test_util.h"
 #include "ipc/ipc_packet.h"
 #include "src/zephris_install/src/global_config/client_state.h"
@@ -236,6 +237,48 @@ TEST_F(ReinstallTest, ShowFlagsByPullupType) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0]["data"], json({{"show_main_window", c.main_window}, {"show_tray", c.tray}}));
   }
+}
+
+// The context-menu extensions, with the rig's COM stand-in (it records its
+// registration under HKCU\Software\QlTest\ComStub, by file name) as both
+// libraries and the command-line recorder as the Windows 11 program.
+TEST_F(ReinstallTest, ContextMenusByWindowsVersion) {
+  const std::wstring stub_key = L"Software\\QlTest\\ComStub";
+  const auto registered = [&stub_key](const wchar_t* dll) {
+    return settings_test::GetRawValue(HKEY_CURRENT_USER, stub_key, dll).found;
+  };
+  fs::create_directories(client_dir_ / L"win11_context_menu");
+  fs::copy_file(ipc_testing::ToWindowsPath(QL_RECORD_ARGS_EXE),
+                client_dir_ / L"win11_context_menu" / L"PCvztContextMenuApp.exe");
+  const fs::path record = temp_.path() / L"context_menu_args.txt";
+  ASSERT_TRUE(SetEnvironmentVariableW(L"QL_RECORD_ARGS", record.c_str()));
+  fs::copy_file(ipc_testing::ToWindowsPath(QL_COM_STUB_DLL), client_dir_ / L"context_menu_ext.dll");
+  const bool windows11 = base::IsWindows11OrLater();
+  const bool windows10 = base::IsWindows10OrLater();
+  SCOPED_TRACE(std::string("windows 10: ") + (windows10 ? "yes" : "no") + ", 11: " + (windows11 ? "yes" : "no"));
+
+  struct Case {
+    bool assistant_present;
+  };
+  for (const Case c : {Case{false}, Case{true}}) {
+    SCOPED_TRACE(c.assistant_present);
+    if (c.assistant_present) {
+      fs::copy_file(ipc_testing::ToWindowsPath(QL_COM_STUB_DLL), client_dir_ / L"ZephrisAiAssistantContextMenu.dll");
+    }
+    std::error_code ignored;
+    fs::remove(record, ignored);
+    EXPECT_TRUE(RegisterContextMenus());
+    // The extension library is registered only between Windows 10 and 11;
+    // on Windows 11 the program takes its place ("/u" first, then "/i").
+    EXPECT_EQ(registered(L"context_menu_ext.dll"), windows10 && !windows11);
+    EXPECT_EQ(registered(L"ZephrisAiAssistantContextMenu.dll"), c.assistant_present);
+    EXPECT_EQ(install_testing::ArgumentsOf(ReadFile(record)), windows11 ? "/i" : "");
+
+    EXPECT_TRUE(UnregisterContextMenus());
+    EXPECT_FALSE(registered(L"context_menu_ext.dll"));
+    EXPECT_FALSE(registered(L"ZephrisAiAssistantContextMenu.dll"));
+  }
+  SetEnvironmentVariableW(L"QL_RECORD_ARGS", nullptr);
 }
 
 TEST(ClientShowRequestJson, WritesOnlyPresentValues) {
