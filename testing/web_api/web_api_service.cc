@@ -44,6 +44,7 @@ bool ParseTestMode(const std::string& text, TestMode& mode) {
       {"not_json", TestMode::kNotJson},  {"error_code", TestMode::kErrorCode},
       {"empty_components", TestMode::kEmptyComponents},
       {"slow", TestMode::kSlow},         {"redirect", TestMode::kRedirect},
+      {"server_error_once", TestMode::kServerErrorOnce},
   };
   for (const auto& [name, value] : kModes) {
     if (text == name) {
@@ -101,7 +102,13 @@ std::optional<T> FindMatched(const std::vector<std::pair<std::string, T>>& list,
 
 std::optional<TestMode> WebApiService::MatchedMode(const std::string& body) {
   std::lock_guard lock(rig_mutex_);
-  return FindMatched(matched_modes_, body);
+  for (auto it = matched_modes_.begin(); it != matched_modes_.end(); ++it) {
+    if (body.find(it->first) == std::string::npos) continue;
+    const TestMode mode = it->second;
+    if (mode == TestMode::kServerErrorOnce) matched_modes_.erase(it);
+    return mode;
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> WebApiService::MatchedAnswer(const std::string& body) {
@@ -134,6 +141,10 @@ void WebApiService::Install() {
       }
       RecordRequest(req.path, req.body);
       TestMode mode = mode_.load();
+      if (mode == TestMode::kServerErrorOnce) {
+        TestMode once = TestMode::kServerErrorOnce;
+        if (!mode_.compare_exchange_strong(once, TestMode::kNone)) mode = mode_.load();
+      }
       if (const auto matched = MatchedMode(req.body)) mode = *matched;
       if (req.has_param("ql_mode") && !ParseTestMode(req.get_param_value("ql_mode"), mode)) {
         Refuse(res, 400, "unknown test mode");
@@ -141,6 +152,7 @@ void WebApiService::Install() {
       }
       switch (mode) {
         case TestMode::kServerError:
+        case TestMode::kServerErrorOnce:
           Refuse(res, 503, "service unavailable (test mode)");
           return;
         case TestMode::kNotJson:

@@ -49,6 +49,7 @@ enum class TestMode {
   kEmptyComponents,  // the client update lists no component
   kSlow,             // the normal answer after `slow_ms`
   kRedirect,         // 302 to the same path, empty body
+  kServerErrorOnce,  // 503 once, then the mode ends (a client's fallback then gets through)
 };
 
 bool ParseTestMode(const std::string& text, TestMode& mode);
@@ -84,6 +85,7 @@ class WebApiService {
   void Install();
   std::string NextUploadBase();
   // What the rig set for a request body: the matched test mode and answer.
+  // A "server_error_once" mode ends with the request that met it.
   std::optional<TestMode> MatchedMode(const std::string& body);
   std::optional<std::string> MatchedAnswer(const std::string& body);
   void RecordRequest(const std::string& path, const std::string& body);

@@ -205,6 +205,21 @@ TEST_F(WebApiServiceTest, GlobalModeAppliesUntilSwitchedBack) {
   EXPECT_EQ(Post("/v3/tuvo_client_update", "{}", NowMs())->status, 200);
 }
 
+// "server_error_once" fails one request and then ends, set for a marker or
+// for every request.
+TEST_F(WebApiServiceTest, ServerErrorOnceEndsWithTheRequestItMet) {
+  auto client = Client();
+  const std::string body = R"({"env_info":{},"pkg_name":"once.marked"})";
+  ASSERT_EQ(client->Post("/_rig/mode?mode=server_error_once&match=once.marked", "", "text/plain")->status, 200);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", R"({"env_info":{},"pkg_name":"other"})", NowMs())->status, 200);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 503);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 200);
+
+  ASSERT_EQ(client->Post("/_rig/mode?mode=server_error_once", "", "text/plain")->status, 200);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 503);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 200);
+}
+
 // A mode or an answer set for a marker reaches only the requests whose body
 // holds it; the others keep the normal answer.
 TEST_F(WebApiServiceTest, MatchedModesAndAnswersReachOnlyMarkedRequests) {
