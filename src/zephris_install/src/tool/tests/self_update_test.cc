@@ -177,6 +177,26 @@ TEST_F(SelfUpdateTest, PolicyAnswers) {
   }
 }
 
+// A failed libcurl request is asked once more over WinHTTP, whose answer
+// then counts; there is no third attempt.
+TEST_F(SelfUpdateTest, WinHttpAnswerCountsAfterAFailedCurlRequest) {
+  const std::string url = "https://downloads.quillorane.test/fallback.exe";
+  Answer(Policy(1, url));
+  Mode("server_error_once");
+  EXPECT_TRUE(IsNeedSelfUpdate());
+  EXPECT_EQ(SelfUpdateUrl(), url);
+  EXPECT_EQ(RigPost("/_rig/requests?path=/v3/tuvo_get_downloader_policy&match=" + base::UrlEncode(marker_), "")["count"],
+            2);
+
+  // Both fail: two requests, one line.
+  Mode("server_error");
+  LogCapture log("self_update_fallback");
+  EXPECT_FALSE(IsNeedSelfUpdate());
+  EXPECT_EQ(log.Count("http request fail, error_code: 0, http_code: 503"), 1u) << log.Text();
+  EXPECT_EQ(RigPost("/_rig/requests?path=/v3/tuvo_get_downloader_policy&match=" + base::UrlEncode(marker_), "")["count"],
+            4);
+}
+
 // The folder's access list lets only administrators and the system write,
 // and keeps nothing of its parent. Wine keeps no access list on files (every
 // folder reads back with its default one), so the list is checked as the
