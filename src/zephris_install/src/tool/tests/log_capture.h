@@ -8,7 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "base/product_log.h"
 
@@ -64,6 +68,31 @@ inline std::string WaitForFile(const std::wstring& path, DWORD ms) {
   while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) Sleep(50);
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The packets a rig peer recorded (one JSON line each) that this process
+// sent: other tests may send to the same client type meanwhile.
+inline std::vector<nlohmann::json> OwnPackets(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::vector<nlohmann::json> packets;
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json packet = nlohmann::json::parse(line, nullptr, false);
+    if (packet.is_object() && packet.value("from_process_id", uint64_t{0}) == GetCurrentProcessId()) {
+      packets.push_back(packet);
+    }
+  }
+  return packets;
+}
+
+// Waits up to `ms` until the peer recorded `count` packets of this process.
+inline std::vector<nlohmann::json> WaitForOwnPackets(const std::wstring& path, size_t count, DWORD ms) {
+  const ULONGLONG deadline = GetTickCount64() + ms;
+  std::vector<nlohmann::json> packets = OwnPackets(path);
+  while (packets.size() < count && GetTickCount64() < deadline) {
+    Sleep(50);
+    packets = OwnPackets(path);
+  }
+  return packets;
 }
 
 // The arguments of a recorded command line: what follows the program name

@@ -203,10 +203,10 @@ TEST_F(PseudoProtocolLaunchTest, RunningClientGetsTheUrlOverIpc) {
   const std::string url = "Quillorane://client/windowActive?vzt_downloader_channel_id=1&report_info=&silent=0";
   LogCapture log("pseudo_protocol_ipc");
   EXPECT_TRUE(LaunchMarketEx(url));
-  const std::string line = install_testing::WaitForFile(received_.wstring(), 20000);
+  const std::vector<json> packets = install_testing::WaitForOwnPackets(received_.wstring(), 1, 20000);
   StopRunningClient();
-  ASSERT_FALSE(line.empty());
-  const json packet = json::parse(line);
+  ASSERT_EQ(packets.size(), 1u);
+  const json& packet = packets.front();
   EXPECT_EQ(packet["to"], ipc::kClientAppstore);
   EXPECT_EQ(packet["msg_id"], ipc::kMsgPseudoProtocol);
   EXPECT_EQ(packet["data"], json({{"content", url}}));

@@ -105,6 +105,17 @@ TEST_F(SelfUpdateTest, RequestCarriesEnvironmentReportAndVersion) {
   EXPECT_EQ(json::parse(BuildSelfUpdateRequest())["version"], "1.0.0.0");
 }
 
+// A record text that is not UTF-8 cannot be sent: no update, and start-up
+// goes on.
+TEST_F(SelfUpdateTest, RequestThatCannotBeWrittenMeansNoUpdate) {
+  GlobalConfig::Instance().report_json = "report \xff";
+  EXPECT_THROW(BuildSelfUpdateRequest(), nlohmann::json::type_error);
+  LogCapture log("self_update_not_utf8");
+  EXPECT_FALSE(IsNeedSelfUpdate());
+  EXPECT_EQ(log.Count("request not serialisable, message: [json.exception.type_error.316]"), 1u) << log.Text();
+  GlobalConfig::Instance().report_json = marker_;
+}
+
 TEST(SelfUpdatePolicyJson, ReadsNumbersOfAnyKindAndRequiresEveryKey) {
   struct Case {
     const char* text;

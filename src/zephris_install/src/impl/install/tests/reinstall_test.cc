@@ -125,15 +125,11 @@ class ReinstallTest : public ::testing::Test {
     ASSERT_TRUE(ready_event.Wait(20000));
   }
 
-  // The show requests the peer received, once it had time for one.
+  // The show requests of this process the peer received, once it had time
+  // for one.
   std::vector<json> ShowRequests(bool expect_one) {
-    std::string text = expect_one ? install_testing::WaitForFile(received_.wstring(), 20000) : ReadFile(received_);
-    std::vector<json> packets;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-      if (!line.empty()) packets.push_back(json::parse(line));
-    }
-    return packets;
+    return expect_one ? install_testing::WaitForOwnPackets(received_.wstring(), 1, 20000)
+                      : install_testing::OwnPackets(received_.wstring());
   }
 
   shell_test::ScopedShellProduct product_;

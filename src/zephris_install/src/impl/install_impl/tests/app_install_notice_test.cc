@@ -173,12 +173,10 @@ class AppInstallNoticeDeliveryTest : public ::testing::Test {
     ipc_testing::ChildProcess process;
   };
 
+  // The first notice of this process the peer received.
   static json Received(const Peer& peer) {
-    const std::string line = install_testing::WaitForFile(peer.out.wstring(), 20000);
-    std::istringstream lines(line);
-    std::string first;
-    std::getline(lines, first);
-    return first.empty() ? json() : json::parse(first);
+    const std::vector<json> packets = install_testing::WaitForOwnPackets(peer.out.wstring(), 1, 20000);
+    return packets.empty() ? json() : packets.front();
   }
 
   settings_test::ScopedTestProduct product_;
