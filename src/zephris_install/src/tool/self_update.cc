@@ -117,7 +117,7 @@ net::HttpResult CurlDownloadFollowing(const std::string& url, const std::wstring
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Step 3 of the download: a leftover file of that name goes first; when the
+// A leftover file of that name goes before the download; when the
 // check itself fails for another reason than absence, nothing is deleted.
 void DeleteLeftover(const std::wstring& path) {
   if (PathExists(path)) {
