@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -43,6 +44,7 @@ bool ParseTestMode(const std::string& text, TestMode& mode) {
       {"not_json", TestMode::kNotJson},  {"error_code", TestMode::kErrorCode},
       {"empty_components", TestMode::kEmptyComponents},
       {"slow", TestMode::kSlow},         {"redirect", TestMode::kRedirect},
+      {"server_error_once", TestMode::kServerErrorOnce},
   };
   for (const auto& [name, value] : kModes) {
     if (text == name) {
@@ -100,7 +102,13 @@ std::optional<T> FindMatched(const std::vector<std::pair<std::string, T>>& list,
 
 std::optional<TestMode> WebApiService::MatchedMode(const std::string& body) {
   std::lock_guard lock(rig_mutex_);
-  return FindMatched(matched_modes_, body);
+  for (auto it = matched_modes_.begin(); it != matched_modes_.end(); ++it) {
+    if (body.find(it->first) == std::string::npos) continue;
+    const TestMode mode = it->second;
+    if (mode == TestMode::kServerErrorOnce) matched_modes_.erase(it);
+    return mode;
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> WebApiService::MatchedAnswer(const std::string& body) {
@@ -133,6 +141,10 @@ void WebApiService::Install() {
       }
       RecordRequest(req.path, req.body);
       TestMode mode = mode_.load();
+      if (mode == TestMode::kServerErrorOnce) {
+        TestMode once = TestMode::kServerErrorOnce;
+        if (!mode_.compare_exchange_strong(once, TestMode::kNone)) mode = mode_.load();
+      }
       if (const auto matched = MatchedMode(req.body)) mode = *matched;
       if (req.has_param("ql_mode") && !ParseTestMode(req.get_param_value("ql_mode"), mode)) {
         Refuse(res, 400, "unknown test mode");
@@ -140,6 +152,7 @@ void WebApiService::Install() {
       }
       switch (mode) {
         case TestMode::kServerError:
+        case TestMode::kServerErrorOnce:
           Refuse(res, 503, "service unavailable (test mode)");
           return;
         case TestMode::kNotJson:
@@ -298,6 +311,52 @@ void WebApiService::Install() {
       }
     }
     Answer(res, 200, {{"code", 0}, {"count", bodies.size()}, {"bodies", bodies}});
+  });
+  server.Post("/_rig/file", [this](const httplib::Request& req, httplib::Response& res) {
+    const std::string name = req.get_param_value("name");
+    if (name.empty()) {
+      Refuse(res, 400, "empty name");
+      return;
+    }
+    std::lock_guard lock(rig_mutex_);
+    SetMatched(files_, name, req.body.empty() ? std::nullopt : std::optional(req.body));
+    Answer(res, 200, {{"code", 0}, {"size", req.body.size()}});
+  });
+  server.Get("/_rig/file/(.+)", [this](const httplib::Request& req, httplib::Response& res) {
+    if (req.has_param("status")) {
+      res.status = std::atoi(req.get_param_value("status").c_str());
+      res.set_content("<html><body>status page</body></html>", "text/html");
+      return;
+    }
+    std::optional<std::string> bytes;
+    {
+      std::lock_guard lock(rig_mutex_);
+      for (const auto& [name, content] : files_) {
+        if (name == req.matches[1].str()) bytes = content;
+      }
+    }
+    if (!bytes) {
+      res.status = 404;
+      res.set_content("no such file", "text/plain");
+      return;
+    }
+    res.status = 200;
+    if (req.has_param("truncate")) {
+      // The full length announced, half the bytes sent, then the connection
+      // closes: a transfer that broke off.
+      auto content = std::make_shared<std::string>(std::move(*bytes));
+      res.set_content_provider(content->size(), "application/octet-stream",
+                               [content](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (offset >= content->size() / 2) return false;
+                                 return sink.write(content->data(), content->size() / 2);
+                               });
+      return;
+    }
+    res.set_content(std::move(*bytes), "application/octet-stream");
+  });
+  server.Get("/_rig/redirect", [](const httplib::Request& req, httplib::Response& res) {
+    res.status = 302;
+    res.set_header("Location", req.get_param_value("to"));
   });
   server.Get("/_rig/health", [](const httplib::Request&, httplib::Response& res) {
     res.set_content("ok", "text/plain");

@@ -16,6 +16,13 @@
 // handling of odd answer shapes can be shown over the wire (an empty body
 // ends it); "POST /_rig/requests?path=<path>&match=<text>" tells how many
 // signed requests of that path holding <text> arrived, with their bodies.
+//
+// Files to download (a newer installer, say), unsigned like any download:
+// "POST /_rig/file?name=<name>" keeps its body under that name (an empty body
+// removes it), "GET /_rig/file/<name>" serves it, with "?status=<code>" that
+// status and a short text page instead, with "?truncate=1" its full length
+// announced and only half of it sent; "GET /_rig/redirect?to=<path>"
+// answers 302 with <path> as the location.
 #pragma once
 
 #include <atomic>
@@ -42,6 +49,7 @@ enum class TestMode {
   kEmptyComponents,  // the client update lists no component
   kSlow,             // the normal answer after `slow_ms`
   kRedirect,         // 302 to the same path, empty body
+  kServerErrorOnce,  // 503 once, then the mode ends (a client's fallback then gets through)
 };
 
 bool ParseTestMode(const std::string& text, TestMode& mode);
@@ -77,6 +85,7 @@ class WebApiService {
   void Install();
   std::string NextUploadBase();
   // What the rig set for a request body: the matched test mode and answer.
+  // A "server_error_once" mode ends with the request that met it.
   std::optional<TestMode> MatchedMode(const std::string& body);
   std::optional<std::string> MatchedAnswer(const std::string& body);
   void RecordRequest(const std::string& path, const std::string& body);
@@ -90,6 +99,7 @@ class WebApiService {
   std::vector<std::pair<std::string, TestMode>> matched_modes_;
   std::vector<std::pair<std::string, std::string>> matched_answers_;
   std::vector<std::pair<std::string, std::string>> received_;  // path, body of accepted signed requests
+  std::vector<std::pair<std::string, std::string>> files_;     // name, bytes
 };
 
 }  // namespace web_api

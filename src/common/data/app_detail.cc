@@ -10,6 +10,8 @@
 #include "base/path_manager.h"
 #include "net/web_api_endpoint.h"
 #include "net/web_request.h"
+#include "report/install_report.h"
+#include "src/zephris_install/src/tool/env_info.h"
 #include "vireon_sdk/src/report/vireon_client.h"
 
 namespace data {
@@ -69,9 +71,9 @@ json AppDetailToJson(const AppDetail& detail) {
 }
 
 std::string BuildAppDetailRequest(const std::string& pkg_name) {
-  // The environment record goes here once the installer's environment probes
-  // exist; until then the service gets the member with an empty record.
-  const json body = {{"env_info", json::object()}, {"pkg_name", pkg_name}};
+  json env_info;
+  EnvInfoToJson(env_info, GetEnvInfo());
+  const json body = {{"env_info", std::move(env_info)}, {"pkg_name", pkg_name}};
   return body.dump();
 }
 

@@ -205,6 +205,21 @@ TEST_F(WebApiServiceTest, GlobalModeAppliesUntilSwitchedBack) {
   EXPECT_EQ(Post("/v3/tuvo_client_update", "{}", NowMs())->status, 200);
 }
 
+// "server_error_once" fails one request and then ends, set for a marker or
+// for every request.
+TEST_F(WebApiServiceTest, ServerErrorOnceEndsWithTheRequestItMet) {
+  auto client = Client();
+  const std::string body = R"({"env_info":{},"pkg_name":"once.marked"})";
+  ASSERT_EQ(client->Post("/_rig/mode?mode=server_error_once&match=once.marked", "", "text/plain")->status, 200);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", R"({"env_info":{},"pkg_name":"other"})", NowMs())->status, 200);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 503);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 200);
+
+  ASSERT_EQ(client->Post("/_rig/mode?mode=server_error_once", "", "text/plain")->status, 200);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 503);
+  EXPECT_EQ(Post("/v3/tuvo_get_app_detail", body, NowMs())->status, 200);
+}
+
 // A mode or an answer set for a marker reaches only the requests whose body
 // holds it; the others keep the normal answer.
 TEST_F(WebApiServiceTest, MatchedModesAndAnswersReachOnlyMarkedRequests) {
@@ -283,6 +298,42 @@ TEST_F(WebApiServiceTest, UploadIsKept) {
   EXPECT_EQ(kept["remote_path"], "logs/a.zip");
   EXPECT_EQ(kept["file_name"], "data");
   EXPECT_EQ(kept["parts"]["cache-control:"], "no-cache");
+}
+
+// A file kept by the rig is served as it was given, with a status page
+// instead when asked, and a redirect names its target.
+TEST_F(WebApiServiceTest, RigFilesAndRedirects) {
+  const std::string bytes("MZ\0file bytes", 13);
+  auto kept = Client()->Post("/_rig/file?name=newer.exe", bytes, "application/octet-stream");
+  ASSERT_TRUE(kept);
+  ASSERT_EQ(kept->status, 200);
+  struct Case {
+    const char* path;
+    int status;
+    std::string body;
+    std::string location;
+  };
+  const Case cases[] = {
+      {"/_rig/file/newer.exe", 200, bytes, ""},
+      {"/_rig/file/newer.exe?status=503", 503, "<html><body>status page</body></html>", ""},
+      {"/_rig/file/other.exe", 404, "no such file", ""},
+      {"/_rig/redirect?to=/_rig/file/newer.exe", 302, "", "/_rig/file/newer.exe"},
+  };
+  for (const auto& c : cases) {
+    auto res = Client()->Get(c.path);
+    ASSERT_TRUE(res) << c.path;
+    EXPECT_EQ(res->status, c.status) << c.path;
+    EXPECT_EQ(res->body, c.body) << c.path;
+    EXPECT_EQ(res->get_header_value("Location"), c.location) << c.path;
+  }
+  // A transfer that breaks off: the client sees less than the announced length.
+  auto cut = Client()->Get("/_rig/file/newer.exe?truncate=1");
+  EXPECT_FALSE(cut && cut->body == bytes);
+  auto removed = Client()->Post("/_rig/file?name=newer.exe", "", "application/octet-stream");
+  ASSERT_TRUE(removed);
+  auto gone = Client()->Get("/_rig/file/newer.exe");
+  ASSERT_TRUE(gone);
+  EXPECT_EQ(gone->status, 404);
 }
 
 // Reached under another name, the certificate does not match.

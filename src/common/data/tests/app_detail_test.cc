@@ -10,7 +10,9 @@
 #include "base/config_table.h"
 #include "base/path_manager.h"
 #include "net/web_api_endpoint.h"
+#include "report/install_report.h"
 #include "src/common/data/tests/web_api_rig.h"
+#include "src/zephris_install/src/tool/env_info.h"
 #include "vireon_sdk/src/report/vireon_client.h"
 
 namespace data {
@@ -81,7 +83,10 @@ TEST(AppDetailJson, WritesTheDeveloperOnlyWhenSet) {
 TEST(AppDetailJson, RequestCarriesTheEnvironmentAndThePackage) {
   const json body = json::parse(BuildAppDetailRequest("com.example.game"));
   EXPECT_EQ(body["pkg_name"], "com.example.game");
-  EXPECT_TRUE(body["env_info"].is_object());
+  json env_info;
+  EnvInfoToJson(env_info, GetEnvInfo());
+  EXPECT_EQ(body["env_info"], env_info);
+  EXPECT_EQ(body["env_info"].size(), 28u);
   EXPECT_EQ(body.size(), 2u);
 }
 
@@ -119,7 +124,7 @@ TEST_F(AppDetailTest, FreshDetailFillsBothCaches) {
   ASSERT_EQ(bodies.size(), 1u);
   const json sent = json::parse(bodies[0].get<std::string>());
   EXPECT_EQ(sent["pkg_name"], pkg);
-  EXPECT_TRUE(sent["env_info"].is_object());
+  EXPECT_EQ(sent["env_info"].size(), 28u);
 
   const auto row = Table().Get(RowKey(pkg));
   ASSERT_TRUE(row.has_value());
