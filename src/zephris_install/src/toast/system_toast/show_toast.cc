@@ -19,8 +19,10 @@ bool InitializeToastManager() {
   HSTRING_HEADER header;
   HSTRING name = nullptr;
   if (FAILED(WindowsCreateStringReference(kClass, ARRAYSIZE(kClass) - 1, &header, &name))) return false;
+  // mingw-w64 declares the interface id but its libraries do not define
+  // IID_IInspectable; the id comes with the interface declaration.
   IInspectable* factory = nullptr;
-  if (FAILED(RoGetActivationFactory(name, IID_IInspectable, reinterpret_cast<void**>(&factory)))) return false;
+  if (FAILED(RoGetActivationFactory(name, __uuidof(IInspectable), reinterpret_cast<void**>(&factory)))) return false;
   factory->Release();
   return true;
 }
