@@ -1,5 +1,7 @@
 #include "src/zephris_install/src/impl/install/install.h"
 
+#include <curl/curl.h>
+
 #include "base/oem_table.h"
 #include "base/product_log.h"
 #include "device_id/vireon_device_id.h"
@@ -17,6 +19,8 @@ Install::~Install() {
   }
   if (courier) courier->stop();
   courier.reset();
+  // The entry point initialised libcurl's global state for this engine.
+  curl_global_cleanup();
   oem_table_.reset();
 }
 

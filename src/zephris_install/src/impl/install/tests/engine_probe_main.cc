@@ -120,6 +120,7 @@ int main() {
   if (!config.cmd.exist(L"download-directory")) config.component_dir = root / L"data" / L"Component";
   std::filesystem::create_directories(config.component_dir);
 
+  // As the entry point does; the engine cleans up.
   curl_global_init(CURL_GLOBAL_ALL);
   int32_t result = -1;
   nlohmann::json statuses;
@@ -140,7 +141,6 @@ int main() {
     // The front end's threads end before the engine goes.
     notify.reset();
   }
-  curl_global_cleanup();
 
   const nlohmann::json outcome = {{"result", result},
                                   {"install_result_code", config.install_result_code},

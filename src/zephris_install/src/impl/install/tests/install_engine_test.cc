@@ -70,6 +70,12 @@ TEST_F(InstallEngineTest, FullInstallLeavesFilesAndRegistration) {
   EXPECT_NE(base::ReadRegString(HKEY_CLASSES_ROOT, L"Quillorane\\shell\\open\\command", L"", L"")
                 .find(L"QuilloraneLauncher.exe"),
             std::wstring::npos);
+  EXPECT_EQ(base::ReadRegQword(HKEY_LOCAL_MACHINE, ProductKey(), L"OemCounter", 99), 1u) << "the channel \"vzt\"";
+  EXPECT_EQ(base::ReadRegQword(HKEY_LOCAL_MACHINE, ProductKey(), L"ClientType", 99), 1u)
+      << "no client type given, and no Android subsystem among the components";
+  EXPECT_EQ(base::ReadRegQword(HKEY_LOCAL_MACHINE, ProductKey() + L"\\Settings\\QuilloraneSettings",
+                               L"ZephrisAutoStartSwitch", 99),
+            0u);
   EXPECT_NE(outcome.log.find("install comps success"), std::string::npos) << outcome.log;
 }
 
