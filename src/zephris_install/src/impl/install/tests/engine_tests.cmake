@@ -44,3 +44,16 @@ foreach(_test install_engine_test install_engine_download_test)
   add_dependencies(${_test} engine_probe engine_test_setup)
   target_compile_definitions(${_test} PRIVATE QL_ENGINE_PROBE="$<TARGET_FILE_NAME:engine_probe>")
 endforeach()
+
+# A download-only installer of the rig (an IPC peer under the machine-wide
+# name of client type 10011) receives the engine's stop question.
+ql_add_gtest(install_engine_ipc_test
+  SOURCES tests/install_engine_ipc_test.cc tests/engine_test_rig.cc
+  LIBS ql_net ql_base
+  FIXTURES ${_engine_test_fixtures}
+  LOCKS ipc_clients
+  ENV ${_engine_test_env}
+  TIMEOUT 300)
+add_dependencies(install_engine_ipc_test engine_probe engine_test_setup ipc_peer)
+target_compile_definitions(install_engine_ipc_test PRIVATE
+  QL_ENGINE_PROBE="$<TARGET_FILE_NAME:engine_probe>" QL_IPC_PEER_EXE="$<TARGET_FILE:ipc_peer>")
