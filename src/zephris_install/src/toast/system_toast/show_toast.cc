@@ -13,18 +13,16 @@ namespace {
 // The toast manager of the Windows Runtime is reached through its activation
 // factory; where the runtime has no toast manager (older systems, Wine) the
 // initialisation fails and every toast is only logged.
-// IInspectable's interface id, spelled out: the cross toolchain's import
-// libraries do not define it.
-constexpr IID kIidInspectable = {0xAF86E2E0, 0xB12D, 0x4C6A, {0x9C, 0x5A, 0xD7, 0xAA, 0x65, 0x10, 0x1E, 0x90}};
-
 bool InitializeToastManager() {
   if (FAILED(RoInitialize(RO_INIT_MULTITHREADED))) return false;
   static constexpr wchar_t kClass[] = L"Windows.UI.Notifications.ToastNotificationManager";
   HSTRING_HEADER header;
   HSTRING name = nullptr;
   if (FAILED(WindowsCreateStringReference(kClass, ARRAYSIZE(kClass) - 1, &header, &name))) return false;
+  // mingw-w64 declares the interface id but its libraries do not define
+  // IID_IInspectable; the id comes with the interface declaration.
   IInspectable* factory = nullptr;
-  if (FAILED(RoGetActivationFactory(name, kIidInspectable, reinterpret_cast<void**>(&factory)))) return false;
+  if (FAILED(RoGetActivationFactory(name, __uuidof(IInspectable), reinterpret_cast<void**>(&factory)))) return false;
   factory->Release();
   return true;
 }

@@ -1,0 +1,12 @@
+// Checks on a component archive on disk, shared by the download and the
+// install stage.
+#pragma once
+
+#include <string>
+
+// Anything (a file, a folder) stands at the path.
+bool PathExists(const std::wstring& path);
+
+// The file's MD5 equals `expected` without regard to case; the computed text
+// goes to `local` when given ("null" when the file cannot be read).
+bool ArchiveMd5Matches(const std::wstring& path, const std::string& expected, std::string* local = nullptr);
