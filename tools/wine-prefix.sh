@@ -13,7 +13,7 @@ exec 9>"$prefix.lock"
 flock 9
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ] && exit 0
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 wine=/usr/lib/wine/wine64
 echo "wine-prefix: creating $prefix"
 "$wine" wineboot -i >/dev/null 2>&1

@@ -38,8 +38,8 @@ bool StartNewInstaller();
 const std::string& SelfUpdateUrl();
 const std::wstring& NewInstallerPath();
 
-// The folder that receives the newer installer: <Program Files>\Orvalis\
-// InstallerUpdate, with a protected access list that lets only
+// The folder that receives the newer installer ("InstallerUpdate" in the
+// maker's Program Files folder), with a protected access list that lets only
 // administrators and the system write (users may read and run). A folder
 // found there already gets that owner and access list again; a reparse point
 // there is refused. Empty when the folder cannot be made safe.
