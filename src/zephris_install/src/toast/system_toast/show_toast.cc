@@ -20,7 +20,7 @@ bool InitializeToastManager() {
   HSTRING name = nullptr;
   if (FAILED(WindowsCreateStringReference(kClass, ARRAYSIZE(kClass) - 1, &header, &name))) return false;
   IInspectable* factory = nullptr;
-  if (FAILED(RoGetActivationFactory(name, IID_IInspectable, reinterpret_cast<void**>(&factory)))) return false;
+  if (FAILED(RoGetActivationFactory(name, __uuidof(IInspectable), reinterpret_cast<void**>(&factory)))) return false;
   factory->Release();
   return true;
 }
