@@ -1,0 +1,232 @@
+// QuilloraneInstaller.exe started as a child process in the test prefix: its
+// exit codes, and what its start-up and shutdown leave behind (the device id
+// in the registry, the firewall rule while it runs, the install-resources
+// folder gone, the log lines and events).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <regex>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "base/path_manager.h"
+#include "base/registry.h"
+#include "base/scoped_handle.h"
+#include "base/single_instance.h"
+#include "base/tests/settings_test_util.h"
+#include "src/zephris_install/src/boot/installer_main.h"
+#include "testing/firewall/netfw_stand_in.h"
+#include "testing/process/child_process.h"  // DosPath
+
+namespace {
+
+namespace fs = std::filesystem;
+using settings_test::GetRawValue;
+using settings_test::RawText;
+
+constexpr wchar_t kBackupKey[] = L"Software\\QlTest\\NetFwClassBackup";
+constexpr wchar_t kPolicyClassKey[] = L"Software\\Classes\\CLSID\\{E2B3C97F-6AE1-41AC-817A-F6F92166D7DD}";
+constexpr wchar_t kRuleClassKey[] = L"Software\\Classes\\CLSID\\{2C5BC43E-3369-4C33-AB0C-BE9469677AF4}";
+
+std::wstring Server(const wchar_t* class_key) { return std::wstring(class_key) + L"\\InprocServer32"; }
+
+std::wstring InstallerPath() { return testing_process::DosPath(QL_INSTALLER_EXE); }
+
+std::vector<std::wstring> FirewallCalls() {
+  const settings_test::RawValue raw = GetRawValue(HKEY_CURRENT_USER, kNetFwStandInKey, L"Calls");
+  std::vector<std::wstring> calls;
+  if (!raw.found) return calls;
+  const std::wstring text = RawText(raw);
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+    calls.push_back(text.substr(start, end - start));
+  }
+  return calls;
+}
+
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name) {
+  const settings_test::RawValue raw = GetRawValue(root, key, name);
+  if (!raw.found || raw.type != REG_SZ) return std::nullopt;
+  return RawText(raw);
+}
+
+// The product as the installer sees it, started from nothing (a fresh
+// machine) and put back to nothing afterwards; the firewall's policy class
+// is the recording stand-in meanwhile.
+class InstallerProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base::PathManager::GetInstance().Init(L"Quillorane");
+    ClearProduct();
+    log_path_ = fs::path(base::GetTempMakerDir()) / L"Quillorane" / L"zephris_install.log";
+    std::error_code error;
+    log_start_ = fs::exists(log_path_, error) ? fs::file_size(log_path_, error) : 0;
+    KeepFirewallClasses();
+    base::DeleteRegTree(HKEY_CURRENT_USER, kNetFwStandInKey);
+    for (const wchar_t* key : {kPolicyClassKey, kRuleClassKey}) {
+      settings_test::SetString(HKEY_LOCAL_MACHINE, Server(key), L"",
+                               testing_process::DosPath(QL_NETFW_STAND_IN));
+    }
+  }
+  void TearDown() override {
+    base::DeleteRegTree(HKEY_CURRENT_USER, kNetFwStandInKey);
+    for (const wchar_t* key : {kPolicyClassKey, kRuleClassKey}) {
+      const settings_test::RawValue server = GetRawValue(HKEY_CURRENT_USER, kBackupKey, key);
+      ASSERT_TRUE(server.found);
+      settings_test::SetString(HKEY_LOCAL_MACHINE, Server(key), L"", RawText(server));
+    }
+    base::DeleteRegTree(HKEY_CURRENT_USER, kBackupKey);
+    ClearProduct();
+  }
+
+  static void ClearProduct() {
+    const std::wstring key = base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kProduct);
+    base::DeleteRegTree(HKEY_LOCAL_MACHINE, key);
+    base::DeleteRegTree(HKEY_CURRENT_USER, key);
+  }
+  static void KeepFirewallClasses() {
+    if (settings_test::KeyExists(HKEY_CURRENT_USER, kBackupKey)) return;  // a dead case's, still to put back
+    for (const wchar_t* key : {kPolicyClassKey, kRuleClassKey}) {
+      const settings_test::RawValue server = GetRawValue(HKEY_LOCAL_MACHINE, Server(key), L"");
+      ASSERT_TRUE(server.found);
+      settings_test::SetString(HKEY_CURRENT_USER, kBackupKey, key, RawText(server));
+    }
+  }
+
+  // Runs the installer with `arguments` to its end; its exit code.
+  //
+  // The environment probe runs wmic on a thread that the installer leaves
+  // behind when it ends. Under Wine a wmic whose parent has ended hangs for
+  // good, holding the standard handles it inherited; Windows finishes it. So
+  // the installer runs in a job that ends what it leaves, with the null
+  // device for its standard handles instead of the test's output.
+  static std::optional<DWORD> RunInstaller(const std::wstring& arguments) {
+    std::wstring command_line = L"\"" + InstallerPath() + L"\" " + arguments;
+    base::ScopedKernelHandle job(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    EXPECT_TRUE(job && ::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
+                                                 sizeof(limits)));
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    base::ScopedKernelHandle null_device(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                                       OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = null_device.Get();
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, &started)) {
+      ADD_FAILURE() << "CreateProcessW: " << ::GetLastError();
+      return std::nullopt;
+    }
+    base::ScopedKernelHandle process(started.hProcess);
+    base::ScopedKernelHandle thread(started.hThread);
+    EXPECT_TRUE(::AssignProcessToJobObject(job.Get(), process.Get()));
+    ::ResumeThread(thread.Get());
+    std::optional<DWORD> exit_code;
+    if (::WaitForSingleObject(process.Get(), 90000) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      ::GetExitCodeProcess(process.Get(), &code);
+      exit_code = code;
+    }
+    ::TerminateJobObject(job.Get(), 99);
+    return exit_code;
+  }
+
+  // What the runs of this case appended to the product log.
+  std::string NewLog() const {
+    std::ifstream file(log_path_, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(log_start_));
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+
+  fs::path log_path_;
+  std::uintmax_t log_start_ = 0;
+};
+
+TEST_F(InstallerProgramTest, AWindowFrontEndEndsClearlyWithItsOwnExitCode) {
+  struct Case {
+    const wchar_t* arguments;
+    const char* front_end;
+  } cases[] = {
+      {L"", "InstallWindow"},
+      {L"--mode 1", "InstallWindow"},
+      {L"--install-ui 1", "SdkWindow"},
+      {L"--mode 0 --install-ui 1", "SdkWindow"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "arguments: " << testing::PrintToString(std::wstring(c.arguments)));
+    log_start_ = fs::exists(log_path_) ? fs::file_size(log_path_) : 0;
+    EXPECT_EQ(RunInstaller(c.arguments), static_cast<DWORD>(kExitWindowFrontEndMissing));
+    EXPECT_NE(NewLog().find(std::string("front end ") + c.front_end + " is not built: nothing installed, exit code 120"),
+              std::string::npos)
+        << NewLog();
+  }
+}
+
+TEST_F(InstallerProgramTest, StartUpLeavesTheDeviceIdAndTheRuleAndClearsInstallResources) {
+  const fs::path resources = base::PathManager::GetInstance().GetTempDir(base::TempDirKind::kInstallResources);
+  ASSERT_FALSE(resources.empty());
+  fs::create_directories(resources / L"left");
+  std::ofstream(resources / L"left" / L"7za.dll", std::ios::binary) << "from an earlier run";
+
+  ASSERT_EQ(RunInstaller(L""), static_cast<DWORD>(kExitWindowFrontEndMissing));
+
+  EXPECT_FALSE(fs::exists(resources));
+  const std::wstring env_key = base::PathManager::GetInstance().GetEnvKey();
+  const std::optional<std::wstring> machine = ReadString(HKEY_LOCAL_MACHINE, env_key, L"svid");
+  const std::optional<std::wstring> user = ReadString(HKEY_CURRENT_USER, env_key, L"svid");
+  ASSERT_TRUE(machine);
+  EXPECT_TRUE(std::regex_match(*machine, std::wregex(L"[0-9a-f]{32}"))) << testing::PrintToString(*machine);
+  EXPECT_EQ(user, machine);
+
+  // Added at start-up for the installer's own file, removed at shutdown.
+  const std::vector<std::wstring> calls = FirewallCalls();
+  const auto at = [&calls](const std::wstring& call) {
+    return std::find(calls.begin(), calls.end(), call) - calls.begin();
+  };
+  const std::ptrdiff_t named = at(L"Rule.put_Name(Zephris Installer)");
+  const std::ptrdiff_t program = at(L"Rule.put_ApplicationName(" + InstallerPath() + L")");
+  const std::ptrdiff_t added = at(L"Rules.Add");
+  const std::ptrdiff_t removed = at(L"Rules.Remove(Zephris Installer)");
+  const std::ptrdiff_t end = static_cast<std::ptrdiff_t>(calls.size());
+  EXPECT_LT(named, end) << testing::PrintToString(calls);
+  EXPECT_LT(program, end) << testing::PrintToString(calls);
+  EXPECT_LT(added, removed) << testing::PrintToString(calls);
+  EXPECT_LT(removed, end) << testing::PrintToString(calls);
+  EXPECT_FALSE(settings_test::KeyExists(HKEY_CURRENT_USER,
+                                        std::wstring(kNetFwStandInKey) + L"\\Rules\\Zephris Installer"));
+}
+
+TEST_F(InstallerProgramTest, AnotherInstallerOnAFreshMachineEndsTheStartWithExitCode0) {
+  // This process holds the mark every full installer takes.
+  ASSERT_FALSE(base::CheckInstallerSingleInstance(2000, 0, true));
+  struct Case {
+    const wchar_t* arguments;
+    bool box_place_logged;
+  } cases[] = {
+      {L"--mode 2", false},  // silent: no box
+      {L"", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "arguments: " << testing::PrintToString(std::wstring(c.arguments)));
+    log_start_ = fs::exists(log_path_) ? fs::file_size(log_path_) : 0;
+    EXPECT_EQ(RunInstaller(c.arguments), 0u);
+    const std::string log = NewLog();
+    EXPECT_TRUE(std::regex_search(log, std::regex(R"(report dt_error \{[^\n]*"error_code":"101")"))) << log;
+    EXPECT_EQ(log.find("another installer is running") != std::string::npos, c.box_place_logged) << log;
+    // It ended in start-up: no front end ran.
+    EXPECT_EQ(log.find("common_action"), std::string::npos) << log;
+    EXPECT_EQ(log.find("is not built"), std::string::npos) << log;
+  }
+}
+
+}  // namespace
