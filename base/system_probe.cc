@@ -18,6 +18,7 @@
 #include "base/process_util.h"
 #include "base/registry.h"
 #include "base/scoped_handle.h"
+#include "base/text_conversion.h"
 #include "base/string_util.h"
 
 namespace base {
@@ -222,6 +223,13 @@ std::wstring GetUserLocaleName() {
 
 std::string CleanBoardManufacturerOutput(std::string output) {
   return NoThrowOr(std::string(), [&] {
+    // wmic writes UTF-16 with a byte-order mark when its output is not a
+    // console; read byte by byte, that would leave every other byte a NUL.
+    if (output.size() >= 2 && output[0] == '\xFF' && output[1] == '\xFE') {
+      std::wstring wide((output.size() - 2) / 2, L'\0');
+      std::memcpy(wide.data(), output.data() + 2, wide.size() * sizeof(wchar_t));
+      output = WideToUtf8(wide);
+    }
     output = RemoveAll(std::move(output), "\r");
     output = RemoveAll(std::move(output), "\n");
     output = RemoveAll(std::move(output), " ");

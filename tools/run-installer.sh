@@ -216,7 +216,7 @@ starts_before=$(record_lines "$(client_record)")
 temp=$(unix_path "$("$wine" cmd.exe /c echo %TEMP% 2>/dev/null | tr -d '\r')")
 log=$temp/Orvalis/Quillorane/zephris_install.log
 offset=$( [ -f "$log" ] && stat -c %s "$log" || echo 0)
-args=(--mode 2)
+args=(--mode 2 --engine-type 1)
 echo "run: QuilloraneInstaller.exe ${args[*]} (log: $log)"
 set +e
 "$wine" "$run/QuilloraneInstaller.exe" "${args[@]}" >"$run/installer.out" 2>&1 &

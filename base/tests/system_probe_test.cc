@@ -251,12 +251,19 @@ TEST(BoardProbeTest, CleaningDropsHeadingLineBreaksAndBlanks) {
   EXPECT_EQ(CleanBoardManufacturerOutput("Manufacturer\nGigabyte Technology Co., Ltd.\n"),
             "GigabyteTechnologyCo.,Ltd.");
   EXPECT_EQ(CleanBoardManufacturerOutput(""), "");
+  // What wmic writes into a pipe: UTF-16 with its byte-order mark.
+  const std::u16string wide = u"Manufacturer  \r\nIntel Corporation  \r\n";
+  std::string piped = "\xFF\xFE";
+  piped.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(char16_t));
+  EXPECT_EQ(CleanBoardManufacturerOutput(piped), "IntelCorporation");
 }
 
 TEST(BoardProbeTest, WmicAnswerIsCleaned) {
   const std::string board = GetBaseBoardManufacturer();
   EXPECT_EQ(board.find_first_of(" \r\n"), std::string::npos) << board;
   EXPECT_EQ(board.find("Manufacturer"), std::string::npos) << board;
+  EXPECT_EQ(board.find('\0'), std::string::npos);
+  EXPECT_EQ(board.find('\xFF'), std::string::npos);
 }
 
 // --- Volumes -----------------------------------------------------------------
