@@ -206,6 +206,21 @@ TEST_F(InstallerProgramTest, StartUpLeavesTheDeviceIdAndTheRuleAndClearsInstallR
                                         std::wstring(kNetFwStandInKey) + L"\\Rules\\Zephris Installer"));
 }
 
+TEST_F(InstallerProgramTest, AnInstallResourcesFolderInUseLeavesStartUpAlone) {
+  const fs::path resources = base::PathManager::GetInstance().GetTempDir(base::TempDirKind::kInstallResources);
+  ASSERT_FALSE(resources.empty());
+  const fs::path held = resources / L"7za.dll";
+  base::ScopedKernelHandle file(::CreateFileW(held.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file);
+
+  EXPECT_EQ(RunInstaller(L""), static_cast<DWORD>(kExitWindowFrontEndMissing));
+  EXPECT_TRUE(fs::exists(held));
+  EXPECT_NE(NewLog().find("front end InstallWindow is not built"), std::string::npos) << NewLog();
+  file.Close();
+  std::error_code ignored;
+  fs::remove_all(resources, ignored);
+}
+
 TEST_F(InstallerProgramTest, AnotherInstallerOnAFreshMachineEndsTheStartWithExitCode0) {
   // This process holds the mark every full installer takes.
   ASSERT_FALSE(base::CheckInstallerSingleInstance(2000, 0, true));
