@@ -225,12 +225,29 @@ std::string RunAndCapture(const std::string& command_line) {
     startup.wShowWindow = SW_HIDE;
     startup.hStdOutput = write_end.Get();
     startup.hStdError = write_end.Get();
+    // Only the pipe goes to the child: a command that outlives this process
+    // must not hold this process's other handles (its standard output, say,
+    // which its own parent may be reading to the end).
+    SIZE_T list_size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &list_size);
+    std::vector<char> list_storage(list_size);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list_storage.data());
+    if (!::InitializeProcThreadAttributeList(attributes, 1, 0, &list_size)) return output;
+    HANDLE inherited[] = {write_end.Get()};
+    const bool listed = ::UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                                    sizeof(inherited), nullptr, nullptr) != FALSE;
+    STARTUPINFOEXA startup_ex{};
+    startup_ex.StartupInfo = startup;
+    startup_ex.StartupInfo.cb = sizeof(startup_ex);
+    startup_ex.lpAttributeList = listed ? attributes : nullptr;
     PROCESS_INFORMATION started{};
     std::string mutable_line = command_line;
-    if (!::CreateProcessA(nullptr, mutable_line.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                          &startup, &started)) {
-      return output;
-    }
+    const BOOL created =
+        ::CreateProcessA(nullptr, mutable_line.data(), nullptr, nullptr, TRUE,
+                         CREATE_NEW_CONSOLE | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr, nullptr,
+                         &startup_ex.StartupInfo, &started);
+    ::DeleteProcThreadAttributeList(attributes);
+    if (!created) return output;
     ScopedKernelHandle process(started.hProcess);
     ScopedKernelHandle thread(started.hThread);
 

@@ -226,6 +226,18 @@ TEST(RunAndCaptureTest, DrainsMoreThanThePipeHoldsWhileTheProgramRuns) {
   EXPECT_EQ(WithoutCarriageReturns(RunAndCapture(command)), expected);
 }
 
+// A command may outlive the program that ran it (the program ends while
+// the command still runs); then it must not hold the program's handles, such
+// as the standard output its own parent reads to the end.
+TEST(RunAndCaptureTest, TheCommandInheritsOnlyItsOutputPipe) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  ScopedKernelHandle event(::CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+  ASSERT_TRUE(event);
+  const std::string command = fmt::format("\"{}\" {}", WideToUtf8(HelperPath(L"ql_child_handle_check.exe")),
+                                          reinterpret_cast<uintptr_t>(event.Get()));
+  EXPECT_EQ(WithoutCarriageReturns(RunAndCapture(command)), "closed\n");
+}
+
 TEST(RunAndCaptureTest, AProgramThatCannotStartGivesEmptyText) {
   EXPECT_EQ(RunAndCapture("C:\\no\\such\\program_ql.exe"), "");
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <sstream>
 
 #include "base/md5.h"
@@ -23,6 +24,32 @@ std::string FileMd5(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+// A real service knows its archives' digests; hashing every archive on every
+// request would make the stand-in, not the client, the slow side of an
+// install. A digest is kept while the file keeps its size and time.
+std::string CachedFileMd5(const std::filesystem::path& path, uint64_t size) {
+  struct Known {
+    uint64_t size;
+    std::filesystem::file_time_type time;
+    std::string md5;
+  };
+  static std::mutex mutex;
+  static std::map<std::string, Known> known;
+  std::error_code ec;
+  const auto time = std::filesystem::last_write_time(path, ec);
+  {
+    std::lock_guard lock(mutex);
+    auto it = known.find(path.string());
+    if (!ec && it != known.end() && it->second.size == size && it->second.time == time) return it->second.md5;
+  }
+  std::string md5 = FileMd5(path);
+  if (!ec) {
+    std::lock_guard lock(mutex);
+    known[path.string()] = {size, time, md5};
+  }
+  return md5;
+}
 
 std::vector<CatalogEntry> ReadCatalog(const std::filesystem::path& folder, const std::string& url_base,
                                       const std::string& default_version) {
@@ -47,7 +74,7 @@ std::vector<CatalogEntry> ReadCatalog(const std::filesystem::path& folder, const
     entry.name = item.path().stem().string();
     entry.size = item.file_size();
     entry.url = url_base + "/" + file;
-    entry.md5 = FileMd5(item.path());
+    entry.md5 = CachedFileMd5(item.path(), entry.size);
     entry.version = default_version;
     if (auto it = listed.find(file); it != listed.end()) {
       entry.type = it->second.first;

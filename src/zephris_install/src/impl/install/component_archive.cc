@@ -19,3 +19,8 @@ bool ArchiveMd5Matches(const std::wstring& path, const std::string& expected, st
   }
   return true;
 }
+
+base::ScopedKernelHandle HoldArchive(const std::wstring& path) {
+  return base::ScopedKernelHandle(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}

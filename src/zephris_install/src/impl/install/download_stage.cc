@@ -135,7 +135,7 @@ bool Install::CheckComponentCache() {
       continue;
     }
     std::string local;
-    if (!ArchiveMd5Matches(path, component.md5, &local)) {
+    if (!CheckAndHoldArchive(path, component.md5, &local)) {
       std::error_code ignored;
       std::filesystem::remove(path, ignored);
       result = false;
@@ -164,7 +164,7 @@ bool Install::Download() {
     }
     if (!DoDownload(path, component)) return false;
     std::string local;
-    if (!ArchiveMd5Matches(path, component.md5, &local)) {
+    if (!CheckAndHoldArchive(path, component.md5, &local)) {
       PRODUCT_LOG("compare md5 fail, local md5 {}, expect md5 {}", local, component.md5);
       config.install_result_code = kResultChecksumMismatch;
       config.detail_code_0 = PathExists(path) ? 1 : 0;
@@ -178,5 +178,12 @@ bool Install::Download() {
   const std::string total = std::to_string(total_size_);
   SendNotice("active", 100, total, total);
   config.current_component.clear();
+  return true;
+}
+
+bool Install::CheckAndHoldArchive(const std::wstring& path, const std::string& md5, std::string* local) {
+  base::ScopedKernelHandle held = HoldArchive(path);
+  if (!ArchiveMd5Matches(path, md5, local)) return false;
+  if (held) held_archives_[path] = std::move(held);
   return true;
 }

@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "base/client_update_info.h"
+#include "base/scoped_handle.h"
 #include "downloader/courier.h"
 #include "src/zephris_install/src/impl/install_impl/install_impl.h"
 
@@ -48,6 +50,9 @@ class Install : public InstallImpl {
                        const std::atomic<double>& stall_bonus);
   void OnDownloadProgress(double component_percent, uint64_t size, data::ComponentType type);
   std::wstring ArchivePath(const data::Component& component) const;
+  // Checks the archive's MD5 and, when it matches, keeps it held until it is
+  // unpacked, so that the install stage need not read it a second time.
+  bool CheckAndHoldArchive(const std::wstring& path, const std::string& md5, std::string* local);
 
   // Install stage (install_stage.cc).
   int32_t InstallStage();
@@ -72,4 +77,7 @@ class Install : public InstallImpl {
   // from other threads, so its creation is guarded.
   mutable std::mutex courier_mutex_;
   std::unique_ptr<courier::Courier> courier_;
+  // Archives whose MD5 matched in this run, held from the check to their
+  // extraction (install task thread only).
+  std::map<std::wstring, base::ScopedKernelHandle> held_archives_;
 };

@@ -99,7 +99,9 @@ bool Install::InstallComps() {
     // file may have changed since the download: never unpack one that is not
     // the archive the list names.
     if (!CheckArchiveBeforeExtract(component)) return false;
-    if (!UnzipComponent(component, folder)) {
+    const bool unpacked = UnzipComponent(component, folder);
+    held_archives_.erase(ArchivePath(component));
+    if (!unpacked) {
       if (component.type == data::ComponentType::kVirtualization) ReportEngineInstallFailed("extract error");
       return false;
     }
@@ -127,8 +129,10 @@ bool Install::InstallComps() {
 
 bool Install::CheckArchiveBeforeExtract(const data::Component& component) {
   const std::wstring path = ArchivePath(component);
+  // Held since its check in this run: nobody could have changed it.
+  if (held_archives_.contains(path)) return true;
   std::string local;
-  if (ArchiveMd5Matches(path, component.md5, &local)) return true;
+  if (CheckAndHoldArchive(path, component.md5, &local)) return true;
   GlobalConfig& config = GlobalConfig::Instance();
   PRODUCT_LOG("archive md5 fail before extract, local md5 {}, expect md5 {}", local, component.md5);
   config.install_result_code = kResultChecksumMismatch;
