@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -272,7 +273,9 @@ class InstallerEndToEndTest : public ::testing::Test {
     std::error_code ignored;
     for (const wchar_t* name : {L"InstallPath", L"QuilloraneData"}) {
       const std::optional<std::wstring> folder = ReadString(HKEY_LOCAL_MACHINE, ProductKey(), name);
-      if (folder && !folder->empty()) fs::remove_all(*folder, ignored);
+      if (!folder || folder->empty()) continue;
+      fs::remove_all(*folder, ignored);
+      fs::remove(fs::path(*folder).parent_path(), ignored);  // the maker's folder, when nothing else is in it
     }
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
       base::DeleteRegTree(root, ProductKey());
@@ -442,17 +445,45 @@ TEST_F(InstallerEndToEndTest, SilentInstallLeavesTheProductAndTellsTheSdkProcess
     EXPECT_TRUE(fs::is_regular_file(file)) << file;
   }
 
-  // The product's and the client's keys.
+  // The product's and the client's keys, read without the product's code.
   EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, ProductKey(), L"QuilloraneData"));
   const std::wstring client_key = base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kClient);
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, client_key, L"Version"), L"5.0.0.1");
+  struct StringValue {
+    HKEY root;
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring data;
+  } strings[] = {
+      {HKEY_LOCAL_MACHINE, ProductKey(), L"Version", L"5.0.0.1"},
+      {HKEY_CURRENT_USER, client_key, L"Version", L"5.0.0.1"},
+      {HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", L"5.0.0.1"},
+  };
+  for (const StringValue& v : strings) {
+    EXPECT_EQ(ReadString(v.root, v.key, v.name), v.data) << base::WideToUtf8(v.key) << " " << base::WideToUtf8(v.name);
+  }
+  struct QwordValue {
+    HKEY root;
+    std::wstring key;
+    const wchar_t* name;
+    uint64_t data;
+  } qwords[] = {
+      {HKEY_CURRENT_USER, client_key, L"BrandCode", 0},
+      {HKEY_LOCAL_MACHINE, ProductKey() + L"\\Settings\\QuilloraneSettings", L"ZephrisAutoStartSwitch", 1},
+  };
+  for (const QwordValue& v : qwords) {
+    const settings_test::RawValue raw = GetRawValue(v.root, v.key, v.name);
+    ASSERT_TRUE(raw.found && raw.type == REG_QWORD && raw.bytes.size() == 8)
+        << base::WideToUtf8(v.key) << " " << base::WideToUtf8(v.name);
+    uint64_t data = 0;
+    std::memcpy(&data, raw.bytes.data(), 8);
+    EXPECT_EQ(data, v.data) << base::WideToUtf8(v.key) << " " << base::WideToUtf8(v.name);
+  }
 
   // The uninstall entry runs the client's uninstaller.
   const std::optional<std::wstring> uninstall = ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
   ASSERT_TRUE(uninstall);
   EXPECT_NE(uninstall->find((client_install / L"Uninstall.exe").wstring()), std::wstring::npos) << *uninstall;
   EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"));
-  EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"));
 
   // The URL protocol opens the launcher.
   EXPECT_TRUE(ReadString(HKEY_CLASSES_ROOT, L"Quillorane", L"URL Protocol"));
@@ -473,8 +504,8 @@ TEST_F(InstallerEndToEndTest, SilentInstallLeavesTheProductAndTellsTheSdkProcess
     EXPECT_EQ(fs::path(fields->target), client_install / L"QuilloraneLauncher.exe");
     // Each option is followed by a space, the last one too.
     EXPECT_EQ(fields->arguments, std::wstring(L"--from \"") + c.from + L"\" --launch-proc-name \"Quillorane.exe\" ");
-    EXPECT_TRUE(fields->icon.empty() || fields->icon.find(L"QuilloraneLauncher.exe") != std::wstring::npos)
-        << testing::PrintToString(fields->icon);
+    // No icon of its own: the shell shows the launcher's.
+    EXPECT_EQ(fields->icon, L"");
   }
 
   // The firewall rule, added at start-up and removed at shutdown.
