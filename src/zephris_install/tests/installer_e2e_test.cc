@@ -527,6 +527,10 @@ TEST_F(InstallerEndToEndTest, SilentInstallLeavesTheProductAndTellsTheSdkProcess
   run.End();
   EXPECT_NE(ReadFile(client_record).find("Quillorane://"), std::string::npos) << ReadFile(client_record);
 
+  // A C++ exception caught on the way (one is, at shutdown) is no crash for
+  // the log.
+  EXPECT_EQ(NewLog().find("exception code: "), std::string::npos) << NewLog();
+
   // The app store's SDK process heard the install from start to end.
   std::vector<std::string> statuses = NoticeStatuses(sdk.Received());
   statuses.erase(std::unique(statuses.begin(), statuses.end()), statuses.end());
