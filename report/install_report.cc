@@ -143,13 +143,14 @@ void SetAppStoreAutoStartSwitch(bool enabled) {
 }
 
 LONG CALLBACK ExceptionHandler(EXCEPTION_POINTERS* info) {
-  // The runtime raises some codes on its own as part of normal work: C++
-  // exceptions and debug output. They are not crashes.
-  // This compiler's runtime raises "GCC" codes to throw (0x20474343), unwind
-  // (0x21474343) and end a foreign exception (0x22474343).
+  // The runtime raises some codes on its own as part of normal work: every C++
+  // throw of this compiler's runtime, the unwind that goes on after each
+  // cleanup on the way to its catch, and debug output. They are not crashes.
+  constexpr DWORD kGccThrow = 0x20474343;
+  constexpr DWORD kGccUnwind = 0x21474343;
   const DWORD code = info->ExceptionRecord->ExceptionCode;
-  const bool runtime_code = (code & 0xF0FFFFFF) == 0x20474343;
-  if (runtime_code || code == DBG_PRINTEXCEPTION_C || code == 0x4001000A /* wide debug output */) {
+  if (code == kGccThrow || code == kGccUnwind || code == DBG_PRINTEXCEPTION_C ||
+      code == 0x4001000A /* wide debug output */) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
   // Logging may itself fault; a fault inside the handler must not recurse.

@@ -3,7 +3,7 @@
 # rely on; later calls return at once. Bump "version" when a setting changes.
 set -euo pipefail
 prefix=${1:?usage: wine-prefix.sh <prefix-dir>}
-version=3
+version=4
 stamp="$prefix/.quillorane-rig"
 
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ] && exit 0
@@ -32,6 +32,14 @@ done
 aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
 "$wine" reg add "$aedebug" /v Debugger /d 'quillorane-rig-no-debugger.exe %ld %ld' /f >/dev/null 2>&1
 "$wine" reg add "$aedebug" /v Auto /d 1 /f >/dev/null 2>&1
+# Wine makes the user's shell folders (Desktop, Documents, ...) links to the
+# host's home folder: a shell link a test saves on the desktop would land
+# there, in a folder that every prefix on the machine shares and that no
+# test lock covers. Real folders keep each prefix's own.
+users_dir="$prefix/drive_c/users/$(id -un)"
+for folder in "$users_dir"/*; do
+  if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
+done
 # Let the registry reach the disk, but never hang on a wineserver that another
 # run keeps alive (-p): it saves the registry when it ends anyway.
 timeout 30 /usr/lib/wine/wineserver -w || true

@@ -1,0 +1,30 @@
+# The installer program end to end: a stamped copy runs silently against the
+# rig's web API stand-in, nginx and fault server, installs the demo
+# components into the test prefix, and talks to rig peers over IPC.
+include(${PROJECT_SOURCE_DIR}/testing/http/rig.cmake)
+include(${PROJECT_SOURCE_DIR}/testing/web_api/port.cmake)
+
+# The demo archives under names of their own in the folder the rig serves.
+set(_e2e_demo ${CMAKE_BINARY_DIR}/testing/demo_components/www)
+add_test(NAME installer_e2e_archives
+         COMMAND bash -c "cp \"$1/client.7z\" \"$2/e2e-client.7z\" && cp \"$1/engine.7z\" \"$2/e2e-engine.7z\""
+                 copy ${_e2e_demo} ${QL_HTTP_RIG_DIR}/www)
+set_tests_properties(installer_e2e_archives PROPERTIES FIXTURES_SETUP installer_e2e_archives
+                     FIXTURES_REQUIRED http_files RESOURCE_LOCK installer_e2e_archives TIMEOUT 60)
+
+ql_add_gtest(installer_e2e_test
+  SOURCES installer_e2e_test.cc
+  LIBS ql_net ql_base ql_install_record_stamp ql_testing_process ole32 uuid shell32
+  FIXTURES web_api web_api_ca http_nginx http_fault installer_e2e_archives
+  LOCKS quillorane_product firewall_policy_class installer_single_instance shell_link_folders
+        registry_uninstall_quillorane registry_url_protocol_quillorane registry_apk_association ipc_clients
+        hkcu_api_debug_mode quillorane_client_process
+  ENV ${QL_HTTP_RIG_ENV} http_proxy= https_proxy= HTTP_PROXY= HTTPS_PROXY=
+  TIMEOUT 600)
+add_dependencies(installer_e2e_test QuilloraneInstaller ql_netfw_stand_in record_peer ipc_record_sender
+                 ql_demo_components)
+target_compile_definitions(installer_e2e_test PRIVATE
+  QL_INSTALLER_EXE="$<TARGET_FILE:QuilloraneInstaller>"
+  QL_NETFW_STAND_IN="$<TARGET_FILE:ql_netfw_stand_in>"
+  QL_RECORD_PEER_EXE="$<TARGET_FILE:record_peer>"
+  QL_IPC_RECORD_SENDER="$<TARGET_FILE:ipc_record_sender>")

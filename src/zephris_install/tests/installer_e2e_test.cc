@@ -1,0 +1,656 @@
+// A stamped QuilloraneInstaller.exe run silently in the test prefix, end to
+// end: the web API stand-in lists the demo components for this test's
+// channel, nginx or the fault server sends them, and the install is read back
+// as a user and the product's other processes see it (files, registry, shell
+// links, the firewall rule, the client started, the IPC notices and the
+// install-control requests).
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "base/file_md5.h"
+#include "base/path_manager.h"
+#include "base/registry.h"
+#include "base/scoped_handle.h"
+#include "base/string_util.h"
+#include "base/tests/settings_test_util.h"
+#include "base/text_conversion.h"
+#include "net/web_api_endpoint.h"
+#include "net/web_request.h"
+#include "testing/firewall/netfw_stand_in.h"
+#include "testing/ipc/child_process.h"
+#include "testing/process/child_process.h"  // DosPath
+#include "tools/stamp_install_record/install_record_stamp.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using settings_test::GetRawValue;
+using settings_test::RawText;
+
+constexpr wchar_t kBackupKey[] = L"Software\\QlTest\\NetFwClassBackup";
+constexpr wchar_t kPolicyClassKey[] = L"Software\\Classes\\CLSID\\{E2B3C97F-6AE1-41AC-817A-F6F92166D7DD}";
+constexpr wchar_t kRuleClassKey[] = L"Software\\Classes\\CLSID\\{2C5BC43E-3369-4C33-AB0C-BE9469677AF4}";
+constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillorane";
+constexpr wchar_t kUrlProtocolKey[] = L"Software\\Classes\\Quillorane";
+constexpr wchar_t kApkKeys[][40] = {L"Software\\Classes\\.apk", L"Software\\Classes\\Zephris.apk"};
+constexpr wchar_t kLinkName[] = L"OrvalisQuillorane-畅玩手机游戏.lnk";
+constexpr char kAppId[] = "com.e2e.app";
+constexpr char kSdkProduct[] = "e2esdk";
+
+std::wstring Server(const wchar_t* class_key) { return std::wstring(class_key) + L"\\InprocServer32"; }
+
+std::string EnvUtf8(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name) {
+  const settings_test::RawValue raw = GetRawValue(root, key, name);
+  if (!raw.found || raw.type != REG_SZ) return std::nullopt;
+  return RawText(raw);
+}
+
+void RigPost(const std::string& path_and_query, const std::string& body) {
+  const net::HttpResult r = net::CurlPost(net::WebApiTestOrigin() + path_and_query, nullptr, body);
+  EXPECT_EQ(r.http_code, 200) << path_and_query << " " << r.body;
+}
+
+fs::path DesktopFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  EXPECT_TRUE(::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_DESKTOP, TRUE));
+  return folder;
+}
+
+fs::path StartMenuFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  EXPECT_EQ(::SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, folder), S_OK);
+  return folder;
+}
+
+struct LinkFields {
+  std::wstring target;
+  std::wstring arguments;
+  std::wstring icon;
+};
+
+std::optional<LinkFields> ReadLink(const fs::path& path) {
+  base::ScopedComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(link.Receive())))) {
+    return std::nullopt;
+  }
+  base::ScopedComPtr<IPersistFile> file;
+  if (FAILED(link.Get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Receive()))) ||
+      FAILED(file.Get()->Load(path.c_str(), STGM_READ))) {
+    return std::nullopt;
+  }
+  LinkFields fields;
+  wchar_t text[1024] = {};
+  link.Get()->GetPath(text, 1024, nullptr, SLGP_RAWPATH);
+  fields.target = text;
+  text[0] = 0;
+  link.Get()->GetArguments(text, 1024);
+  fields.arguments = text;
+  text[0] = 0;
+  int index = 0;
+  link.Get()->GetIconLocation(text, 1024, &index);
+  fields.icon = text;
+  return fields;
+}
+
+// The packets a record peer wrote, one JSON object a line.
+std::vector<json> Packets(const fs::path& file) {
+  std::vector<json> packets;
+  std::istringstream lines(ReadFile(file));
+  for (std::string line; std::getline(lines, line);) {
+    json packet = json::parse(line, nullptr, false);
+    if (!packet.is_discarded()) packets.push_back(std::move(packet));
+  }
+  return packets;
+}
+
+// A rig peer: record_peer under a file name, as a client type.
+class RecordPeer {
+ public:
+  bool Start(const fs::path& exe, int type, int msg, const fs::path& out, bool local) {
+    out_ = out;
+    fs::copy_file(ipc_testing::ToWindowsPath(QL_RECORD_PEER_EXE), exe, fs::copy_options::overwrite_existing);
+    const std::string ready = ipc_testing::UniqueName("e2e-ready");
+    const std::string quit = ipc_testing::UniqueName("e2e-quit");
+    ready_ = std::make_unique<ipc_testing::NamedEvent>(ready);
+    quit_ = std::make_unique<ipc_testing::NamedEvent>(quit);
+    std::vector<std::string> args = {"--type", std::to_string(type), "--msgs", std::to_string(msg),
+                                     "--out",  out.string(),         "--ready", ready,
+                                     "--quit", quit};
+    if (local) args.push_back("--local");
+    return process_.Start(exe.wstring(), args) && ready_->Wait(20000);
+  }
+  void Stop() {
+    if (quit_) quit_->Set();
+    process_.Wait(10000);
+  }
+  std::vector<json> Received() const { return Packets(out_); }
+  ~RecordPeer() { Stop(); }
+
+ private:
+  fs::path out_;
+  ipc_testing::ChildProcess process_;
+  std::unique_ptr<ipc_testing::NamedEvent> ready_;
+  std::unique_ptr<ipc_testing::NamedEvent> quit_;
+};
+
+// The installer started in a job that ends whatever it leaves behind (a wmic
+// of the environment probe hangs under Wine once its parent is gone), with
+// the null device for its standard handles.
+class InstallerRun {
+ public:
+  bool Start(const fs::path& exe, const std::wstring& arguments) {
+    std::wstring command_line = L"\"" + exe.wstring() + L"\" " + arguments;
+    job_.Reset(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job_ || !::SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+      return false;
+    }
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    base::ScopedKernelHandle null_device(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                                       OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = null_device.Get();
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, &started)) {
+      return false;
+    }
+    process_.Reset(started.hProcess);
+    base::ScopedKernelHandle thread(started.hThread);
+    const bool assigned = ::AssignProcessToJobObject(job_.Get(), process_.Get());
+    ::ResumeThread(thread.Get());
+    return assigned;
+  }
+  // The exit code once it ended within `ms`. What it started (the client)
+  // runs on until End().
+  std::optional<DWORD> Wait(DWORD ms) {
+    std::optional<DWORD> exit_code;
+    if (process_ && ::WaitForSingleObject(process_.Get(), ms) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      ::GetExitCodeProcess(process_.Get(), &code);
+      exit_code = code;
+    }
+    return exit_code;
+  }
+  void End() {
+    if (job_) ::TerminateJobObject(job_.Get(), 99);
+  }
+  ~InstallerRun() { End(); }
+
+ private:
+  base::ScopedKernelHandle job_;
+  base::ScopedKernelHandle process_;
+};
+
+class InstallerEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    base::PathManager::GetInstance().Init(L"Quillorane");
+    const DWORD pid = ::GetCurrentProcessId();
+    dir_ = fs::temp_directory_path() / (L"QlInstallerE2e" + std::to_wstring(pid));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    // Seven digits of its own: the web API's answer is matched on it.
+    channel_ = 5000000 + pid % 1000000;
+    match_ = "\"supply_channel\":" + std::to_string(channel_) + "}";
+    ClearProduct();
+    ASSERT_TRUE(base::WriteRegQword(HKEY_CURRENT_USER, ProductKey(), L"api_debug_mode", 1));
+    log_path_ = fs::path(base::GetTempMakerDir()) / L"Quillorane" / L"zephris_install.log";
+    std::error_code error;
+    log_start_ = fs::exists(log_path_, error) ? fs::file_size(log_path_, error) : 0;
+    KeepFirewallClasses();
+    base::DeleteRegTree(HKEY_CURRENT_USER, kNetFwStandInKey);
+    for (const wchar_t* key : {kPolicyClassKey, kRuleClassKey}) {
+      settings_test::SetString(HKEY_LOCAL_MACHINE, Server(key), L"", testing_process::DosPath(QL_NETFW_STAND_IN));
+    }
+    StampInstaller();
+  }
+
+  void TearDown() override {
+    RigPost("/_rig/answer?match=" + base::UrlEncode(match_), "");
+    base::DeleteRegTree(HKEY_CURRENT_USER, kNetFwStandInKey);
+    for (const wchar_t* key : {kPolicyClassKey, kRuleClassKey}) {
+      const settings_test::RawValue server = GetRawValue(HKEY_CURRENT_USER, kBackupKey, key);
+      ASSERT_TRUE(server.found);
+      settings_test::SetString(HKEY_LOCAL_MACHINE, Server(key), L"", RawText(server));
+    }
+    base::DeleteRegTree(HKEY_CURRENT_USER, kBackupKey);
+    ClearProduct();
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+    ::CoUninitialize();
+  }
+
+  static std::wstring ProductKey() {
+    return base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kProduct);
+  }
+
+  // Everything an install leaves, so that the next case starts on a fresh
+  // machine: folders named by the product keys, the keys, the entries of the
+  // shell and the links.
+  static void ClearProduct() {
+    std::error_code ignored;
+    for (const wchar_t* name : {L"InstallPath", L"QuilloraneData"}) {
+      const std::optional<std::wstring> folder = ReadString(HKEY_LOCAL_MACHINE, ProductKey(), name);
+      if (!folder || folder->empty()) continue;
+      fs::remove_all(*folder, ignored);
+      fs::remove(fs::path(*folder).parent_path(), ignored);  // the maker's folder, when nothing else is in it
+    }
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      base::DeleteRegTree(root, ProductKey());
+      base::DeleteRegTree(root, kUrlProtocolKey);
+      for (const wchar_t* key : kApkKeys) base::DeleteRegTree(root, key);
+    }
+    base::DeleteRegTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+    fs::remove(DesktopFolder() / kLinkName, ignored);
+    fs::remove(StartMenuFolder() / kLinkName, ignored);
+  }
+
+  static void KeepFirewallClasses() {
+    if (settings_test::KeyExists(HKEY_CURRENT_USER, kBackupKey)) return;  // a dead case's, still to put back
+    for (const wchar_t* key : {kPolicyClassKey, kRuleClassKey}) {
+      const settings_test::RawValue server = GetRawValue(HKEY_LOCAL_MACHINE, Server(key), L"");
+      ASSERT_TRUE(server.found);
+      settings_test::SetString(HKEY_CURRENT_USER, kBackupKey, key, RawText(server));
+    }
+  }
+
+  // A copy of the installer with this test's install record, as a download
+  // page hands it out.
+  void StampInstaller() {
+    const json record = {{"channel_id", channel_},        {"build_id", 1},
+                         {"source_trace", "e2e"},          {"version", "1.0.0.0"},
+                         {"display_name", "Quillorane"},   {"auto_start_market", 1},
+                         {"create_desktop_link", 1},       {"create_start_menu_link", 1},
+                         {"show_tray_icon", 1},            {"install_mode", 2},
+                         {"pullup_type", 1},               {"report_info", {{"from", "e2e"}}}};
+    const fs::path record_file = dir_ / L"install-record.json";
+    std::ofstream(record_file, std::ios::binary) << record.dump();
+    installer_ = dir_ / L"QuilloraneInstaller.exe";
+    ASSERT_EQ(stamp::StampFile(ipc_testing::ToWindowsPath(QL_INSTALLER_EXE), record_file, installer_), "");
+  }
+
+  fs::path RigArchive(const std::string& name) const {
+    return fs::path(base::Utf8ToWide(EnvUtf8("QL_HTTP_RIG_WWW"))) / (name + ".7z");
+  }
+
+  json Component(const std::string& name, int type, const std::string& url) const {
+    const fs::path file = RigArchive(name);
+    std::error_code error;
+    const uint64_t size = fs::file_size(file, error);
+    EXPECT_FALSE(error) << "archive missing: " << file.string();
+    return json{{"size", size},
+                {"type", type},
+                {"name", name},
+                {"url", url},
+                {"md5", Lower(base::FileMd5Hex(file))},
+                {"version", "5.0.0.1"}};
+  }
+
+  // The demo client and engine as the web API's answer for this channel;
+  // the client from `client_url` (default: nginx at full speed).
+  void AnswerDemoComponents(const std::optional<std::string>& client_url = std::nullopt) {
+    const std::string nginx = EnvUtf8("QL_HTTP_NGINX_URL") + "/files/";
+    const json components = json::array(
+        {Component("e2e-client", 1, client_url.value_or(nginx + "e2e-client.7z")),
+         Component("e2e-engine", 2, nginx + "e2e-engine.7z")});
+    RigPost("/_rig/answer?match=" + base::UrlEncode(match_),
+            json{{"code", 0}, {"msg", "SUCCESS"}, {"data", {{"version", "5.0.0.1"}, {"components", components}}}}
+                .dump());
+  }
+
+  static std::wstring SilentArguments(const std::wstring& more = L"") {
+    return L"--mode 2 --disable-self-update 1 --engine-type 1" + (more.empty() ? L"" : L" " + more);
+  }
+
+  // Sends one install-control request (50002) to the installer as the app
+  // store's SDK process does; true when it went out.
+  static bool SendInstallCtrl(int code) {
+    const std::string data = json{{"code", code}, {"app_id", kAppId}, {"source", kSdkProduct}}.dump();
+    std::string quoted;
+    for (char c : data) {
+      if (c == '"') quoted += '\\';
+      quoted += c;
+    }
+    const fs::path out = fs::temp_directory_path() / (L"QlE2eSender" + std::to_wstring(::GetCurrentProcessId()));
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    base::ScopedKernelHandle output(::CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::wstring command = L"\"" + ipc_testing::ToWindowsPath(QL_IPC_RECORD_SENDER) + L"\" message 50002 10008 \"" +
+                           base::Utf8ToWide(quoted) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output.Get();
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+      return false;
+    }
+    base::ScopedKernelHandle process(info.hProcess);
+    base::ScopedKernelHandle thread(info.hThread);
+    output.Close();
+    ::WaitForSingleObject(process.Get(), 30000);
+    const std::string printed = ReadFile(out);
+    fs::remove(out);
+    return printed.find("sent") == 0;
+  }
+
+  std::string NewLog() const {
+    std::ifstream file(log_path_, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(log_start_));
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  // Waits until the product log holds `what` (after this case's start).
+  bool WaitForLog(const std::string& what, int seconds = 60) const {
+    for (int i = 0; i < seconds * 10; ++i) {
+      if (NewLog().find(what) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+  }
+
+  std::vector<std::wstring> FirewallCalls() const {
+    const settings_test::RawValue raw = GetRawValue(HKEY_CURRENT_USER, kNetFwStandInKey, L"Calls");
+    std::vector<std::wstring> calls;
+    if (!raw.found) return calls;
+    const std::wstring text = RawText(raw);
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+      calls.push_back(text.substr(start, end - start));
+    }
+    return calls;
+  }
+
+  fs::path dir_;
+  fs::path installer_;
+  uint64_t channel_ = 0;
+  std::string match_;
+  fs::path log_path_;
+  std::uintmax_t log_start_ = 0;
+};
+
+// The statuses of the app-install notices a peer received, in order, each
+// once (every notice goes out in both namespaces).
+std::vector<std::string> NoticeStatuses(const std::vector<json>& packets) {
+  std::vector<std::string> statuses;
+  for (const json& packet : packets) {
+    if (packet.value("msg_id", 0) != 80001) continue;
+    const json& data = packet["data"];
+    const std::string status = data.is_object() ? data.value("status", std::string()) : std::string();
+    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+  }
+  return statuses;
+}
+
+TEST_F(InstallerEndToEndTest, SilentInstallLeavesTheProductAndTellsTheSdkProcess) {
+  AnswerDemoComponents();
+  RecordPeer sdk;
+  ASSERT_TRUE(sdk.Start(dir_ / L"sdk_peer.exe", 20001, 80001, dir_ / L"notices.jsonl", false));
+
+  InstallerRun run;
+  ASSERT_TRUE(run.Start(installer_, SilentArguments()));
+  EXPECT_EQ(run.Wait(240000), 0u) << NewLog();
+  sdk.Stop();
+
+  // Files in the install folder.
+  const std::optional<std::wstring> install_path = ReadString(HKEY_LOCAL_MACHINE, ProductKey(), L"InstallPath");
+  ASSERT_TRUE(install_path) << NewLog();
+  const fs::path client_install = base::PathManager::GetInstance().GetComponentInstallDir(base::ComponentKind::kClient);
+  const fs::path client_working = base::PathManager::GetInstance().GetComponentDir(base::ComponentKind::kClient);
+  EXPECT_EQ(client_install.wstring().rfind(*install_path, 0), 0u) << client_install;
+  for (const fs::path& file : {client_install / L"QuilloraneLauncher.exe", client_install / L"Uninstall.exe",
+                               client_install / L"resources" / L"icon" / L"apk.ico",
+                               client_working / L"Quillorane.exe", client_working / L"QuilloraneEmulator.exe"}) {
+    EXPECT_TRUE(fs::is_regular_file(file)) << file;
+  }
+
+  // The product's and the client's keys, read without the product's code.
+  EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, ProductKey(), L"QuilloraneData"));
+  const std::wstring client_key = base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kClient);
+  struct StringValue {
+    HKEY root;
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring data;
+  } strings[] = {
+      {HKEY_LOCAL_MACHINE, ProductKey(), L"Version", L"5.0.0.1"},
+      {HKEY_CURRENT_USER, client_key, L"Version", L"5.0.0.1"},
+      {HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", L"5.0.0.1"},
+  };
+  for (const StringValue& v : strings) {
+    EXPECT_EQ(ReadString(v.root, v.key, v.name), v.data) << base::WideToUtf8(v.key) << " " << base::WideToUtf8(v.name);
+  }
+  struct QwordValue {
+    HKEY root;
+    std::wstring key;
+    const wchar_t* name;
+    uint64_t data;
+  } qwords[] = {
+      {HKEY_CURRENT_USER, client_key, L"BrandCode", 0},
+      {HKEY_LOCAL_MACHINE, ProductKey() + L"\\Settings\\QuilloraneSettings", L"ZephrisAutoStartSwitch", 1},
+  };
+  for (const QwordValue& v : qwords) {
+    const settings_test::RawValue raw = GetRawValue(v.root, v.key, v.name);
+    ASSERT_TRUE(raw.found && raw.type == REG_QWORD && raw.bytes.size() == 8)
+        << base::WideToUtf8(v.key) << " " << base::WideToUtf8(v.name);
+    uint64_t data = 0;
+    std::memcpy(&data, raw.bytes.data(), 8);
+    EXPECT_EQ(data, v.data) << base::WideToUtf8(v.key) << " " << base::WideToUtf8(v.name);
+  }
+
+  // The uninstall entry runs the client's uninstaller.
+  const std::optional<std::wstring> uninstall = ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
+  ASSERT_TRUE(uninstall);
+  EXPECT_NE(uninstall->find((client_install / L"Uninstall.exe").wstring()), std::wstring::npos) << *uninstall;
+  EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"));
+
+  // The URL protocol opens the launcher.
+  EXPECT_TRUE(ReadString(HKEY_CLASSES_ROOT, L"Quillorane", L"URL Protocol"));
+  const std::optional<std::wstring> open = ReadString(HKEY_CLASSES_ROOT, L"Quillorane\\shell\\open\\command", L"");
+  ASSERT_TRUE(open);
+  EXPECT_NE(open->find(L"QuilloraneLauncher.exe"), std::wstring::npos) << *open;
+
+  // The links, read back through the shell: the launcher, told which link
+  // started it.
+  struct LinkCase {
+    fs::path link;
+    const wchar_t* from;
+  } links[] = {{DesktopFolder() / kLinkName, L"2"}, {StartMenuFolder() / kLinkName, L"4"}};
+  for (const LinkCase& c : links) {
+    SCOPED_TRACE(c.link.string());
+    const std::optional<LinkFields> fields = ReadLink(c.link);
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fs::path(fields->target), client_install / L"QuilloraneLauncher.exe");
+    // Each option is followed by a space, the last one too.
+    EXPECT_EQ(fields->arguments, std::wstring(L"--from \"") + c.from + L"\" --launch-proc-name \"Quillorane.exe\" ");
+    // No icon of its own: the shell shows the launcher's.
+    EXPECT_EQ(fields->icon, L"");
+  }
+
+  // The firewall rule, added at start-up and removed at shutdown.
+  const std::vector<std::wstring> calls = FirewallCalls();
+  const auto at = [&calls](const std::wstring& call) {
+    return std::find(calls.begin(), calls.end(), call) - calls.begin();
+  };
+  const std::ptrdiff_t added = at(L"Rules.Add");
+  const std::ptrdiff_t removed = at(L"Rules.Remove(Zephris Installer)");
+  EXPECT_LT(at(L"Rule.put_ApplicationName(" + installer_.wstring() + L")"), added) << testing::PrintToString(calls);
+  EXPECT_LT(added, removed) << testing::PrintToString(calls);
+  EXPECT_LT(removed, static_cast<std::ptrdiff_t>(calls.size())) << testing::PrintToString(calls);
+
+  // The client started: it records its command line beside itself.
+  const fs::path client_record = client_working / L"Quillorane.cmdline.txt";
+  for (int i = 0; i < 100 && ReadFile(client_record).empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  run.End();
+  EXPECT_NE(ReadFile(client_record).find("Quillorane://"), std::string::npos) << ReadFile(client_record);
+
+  // A C++ exception caught on the way (one is, at shutdown) is no crash for
+  // the log.
+  EXPECT_EQ(NewLog().find("exception code: "), std::string::npos) << NewLog();
+
+  // The app store's SDK process heard the install from start to end.
+  std::vector<std::string> statuses = NoticeStatuses(sdk.Received());
+  statuses.erase(std::unique(statuses.begin(), statuses.end()), statuses.end());
+  std::vector<std::string> without_active;
+  bool saw_active = false;
+  for (const std::string& s : statuses) {
+    if (s == "active") {
+      saw_active = true;
+      continue;
+    }
+    without_active.push_back(s);
+  }
+  EXPECT_TRUE(saw_active) << testing::PrintToString(statuses);
+  EXPECT_EQ(without_active, (std::vector<std::string>{"INIT", "complete", "BeginInstall", "Installing", "Installed"}))
+      << testing::PrintToString(statuses);
+  ASSERT_FALSE(statuses.empty());
+  EXPECT_EQ(statuses.front(), "INIT");
+  EXPECT_EQ(statuses[1], "active") << testing::PrintToString(statuses);
+}
+
+// With a process named Quillorane.exe running as the client (40001), the
+// installer hands the client's URL over IPC instead of starting the client.
+TEST_F(InstallerEndToEndTest, RunningClientGetsThePseudoProtocolRequest) {
+  AnswerDemoComponents();
+  fs::create_directories(dir_ / L"running");
+  RecordPeer client;
+  ASSERT_TRUE(client.Start(dir_ / L"running" / L"Quillorane.exe", 40001, 10003, dir_ / L"client.jsonl", false));
+
+  InstallerRun run;
+  ASSERT_TRUE(run.Start(installer_, SilentArguments()));
+  EXPECT_EQ(run.Wait(240000), 0u) << NewLog();
+  std::vector<json> packets;
+  for (int i = 0; i < 100 && packets.empty(); ++i) {
+    packets = client.Received();
+    if (packets.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  client.Stop();
+  ASSERT_FALSE(packets.empty()) << NewLog();
+  const json& packet = packets.front();
+  EXPECT_EQ(packet["msg_id"], 10003);
+  EXPECT_EQ(packet["to"], 40001);
+  ASSERT_TRUE(packet["data"].is_object()) << packet.dump();
+  EXPECT_EQ(packet["data"].value("content", std::string()).rfind("Quillorane://", 0), 0u) << packet.dump();
+  // Reached over IPC: the installed client was not started as well.
+  const fs::path client_working = base::PathManager::GetInstance().GetComponentDir(base::ComponentKind::kClient);
+  EXPECT_FALSE(fs::exists(client_working / L"Quillorane.cmdline.txt"));
+}
+
+// The largest completed length the SDK process was told of.
+uint64_t CompletedBytes(const std::vector<json>& packets) {
+  uint64_t most = 0;
+  for (const json& packet : packets) {
+    if (packet.value("msg_id", 0) != 80001 || !packet["data"].is_object()) continue;
+    const json& data = packet["data"];
+    if (data.value("status", std::string()) != "active") continue;
+    for (const char* key : {"completedLength", "completed_length"}) {
+      if (data.contains(key) && data[key].is_string()) {
+        most = std::max<uint64_t>(most, std::stoull("0" + data[key].get<std::string>()));
+      }
+    }
+  }
+  return most;
+}
+
+// A slow download paused and resumed by the app store's SDK process: while
+// paused no byte moves on, after the resume it finishes.
+TEST_F(InstallerEndToEndTest, PauseHoldsTheDownloadAndResumeFinishesIt) {
+  AnswerDemoComponents(EnvUtf8("QL_HTTP_FAULT_URL") + "/files/e2e-client.7z?key=e2epause" +
+                       std::to_string(::GetCurrentProcessId()) + "&rate=50000");
+  // The notices as the SDK process gets them without elevation; the
+  // requests go out from the machine-wide side.
+  RecordPeer sdk;
+  ASSERT_TRUE(sdk.Start(dir_ / L"sdk_peer.exe", 20001, 80001, dir_ / L"notices.jsonl", true));
+
+  InstallerRun run;
+  ASSERT_TRUE(run.Start(installer_, SilentArguments(L"--app-id com.e2e.app --sdk-product e2esdk")));
+  // Some bytes have arrived.
+  for (int i = 0; i < 600 && CompletedBytes(sdk.Received()) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_GT(CompletedBytes(sdk.Received()), 0u) << NewLog();
+  ASSERT_TRUE(SendInstallCtrl(1));
+  ASSERT_TRUE(WaitForLog("[user-ctrl] pause")) << NewLog();
+  // What was under way when the pause came is let through first.
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const uint64_t paused_at = CompletedBytes(sdk.Received());
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  EXPECT_EQ(CompletedBytes(sdk.Received()), paused_at);
+  EXPECT_LT(paused_at, fs::file_size(RigArchive("e2e-client")));
+
+  ASSERT_TRUE(SendInstallCtrl(0));
+  EXPECT_EQ(run.Wait(240000), 0u) << NewLog();
+  sdk.Stop();
+  EXPECT_NE(NewLog().find("[user-ctrl] resume"), std::string::npos);
+  EXPECT_GT(CompletedBytes(sdk.Received()), paused_at);
+  EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"));
+}
+
+// A stop during the download ends the program with 102 and registers nothing.
+TEST_F(InstallerEndToEndTest, StopDuringTheDownloadEndsWith102AndNoProduct) {
+  AnswerDemoComponents(EnvUtf8("QL_HTTP_FAULT_URL") + "/files/e2e-client.7z?key=e2estop" +
+                       std::to_string(::GetCurrentProcessId()) + "&rate=20000");
+  RecordPeer sdk;
+  ASSERT_TRUE(sdk.Start(dir_ / L"sdk_peer.exe", 20001, 80001, dir_ / L"notices.jsonl", true));
+
+  InstallerRun run;
+  ASSERT_TRUE(run.Start(installer_, SilentArguments(L"--app-id com.e2e.app --sdk-product e2esdk")));
+  for (int i = 0; i < 600 && CompletedBytes(sdk.Received()) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_GT(CompletedBytes(sdk.Received()), 0u) << NewLog();
+  ASSERT_TRUE(SendInstallCtrl(2));
+  EXPECT_EQ(run.Wait(120000), 102u) << NewLog();
+  sdk.Stop();
+  EXPECT_NE(NewLog().find("[user-ctrl] stop"), std::string::npos);
+  EXPECT_FALSE(settings_test::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(settings_test::KeyExists(HKEY_CLASSES_ROOT, L"Quillorane"));
+  EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, ProductKey(), L"InstallPath"));
+  const std::wstring client_key = base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kClient);
+  EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, client_key, L"Version"));
+}
+
+}  // namespace
