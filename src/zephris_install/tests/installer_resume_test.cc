@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -98,29 +99,31 @@ std::set<fs::path> Links() {
 
 // How much of a download's temporary file holds data, nullopt while there is
 // no such file. The downloader makes the file at its full size up front, so
-// its size tells nothing; the archive's bytes are mostly random, so a block
-// that still begins with zeros is one that no data reached yet. Samples the
-// first bytes of every 64 KiB.
-std::optional<double> WrittenFraction(const fs::path& file) {
+// its size tells nothing: a block whose first bytes are not yet the
+// archive's own is one that no data reached. Samples every 64 KiB.
+std::optional<double> WrittenFraction(const fs::path& file, const std::string& archive) {
   base::ScopedKernelHandle handle(::CreateFileW(file.c_str(), GENERIC_READ,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                 OPEN_EXISTING, 0, nullptr));
   if (!handle) return std::nullopt;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(handle.Get(), &size) || size.QuadPart <= 0) return 0.0;
-  constexpr int64_t kStride = 64 * 1024;
+  constexpr size_t kStride = 64 * 1024;
   int64_t blocks = 0, written = 0;
-  for (int64_t at = 0; at < size.QuadPart; at += kStride, ++blocks) {
+  // Only blocks whose bytes in the archive do not begin with zeros tell.
+  for (size_t at = 0; at + sizeof(uint64_t) <= archive.size(); at += kStride) {
+    uint64_t expected = 0;
+    std::memcpy(&expected, archive.data() + at, sizeof(expected));
+    if (expected == 0) continue;
+    ++blocks;
     LARGE_INTEGER offset{};
-    offset.QuadPart = at;
+    offset.QuadPart = static_cast<LONGLONG>(at);
     uint64_t head = 0;
     DWORD read = 0;
     if (::SetFilePointerEx(handle.Get(), offset, nullptr, FILE_BEGIN) &&
-        ::ReadFile(handle.Get(), &head, sizeof(head), &read, nullptr) && read > 0 && head != 0) {
+        ::ReadFile(handle.Get(), &head, sizeof(head), &read, nullptr) && read == sizeof(head) && head == expected) {
       ++written;
     }
   }
-  return static_cast<double>(written) / static_cast<double>(blocks);
+  return blocks ? static_cast<double>(written) / static_cast<double>(blocks) : 0.0;
 }
 
 // A byte range [first, last] of the archive.
@@ -225,6 +228,7 @@ class InstallerResumeTest : public ::testing::Test {
     archive_ = fs::path(base::Utf8ToWide(Env("QL_HTTP_RIG_WWW"))) / (std::string(kComponent) + ".7z");
     ASSERT_TRUE(fs::exists(archive_)) << archive_.string();
     archive_size_ = static_cast<int64_t>(fs::file_size(archive_));
+    archive_bytes_ = ReadFile(archive_);
     log_path_ = fs::path(base::GetTempMakerDir()) / L"Quillorane" / L"zephris_install.log";
   }
 
@@ -353,7 +357,7 @@ class InstallerResumeTest : public ::testing::Test {
   bool Reached(const KillPoint& point, std::uintmax_t log_start) const {
     if (point.trigger == Trigger::kDownloaded) {
       const std::optional<double> written =
-          WrittenFraction(dir_ / L"archives" / (std::string(kComponent) + ".7z.courier"));
+          WrittenFraction(dir_ / L"archives" / (std::string(kComponent) + ".7z.courier"), archive_bytes_);
       return written && *written >= point.fraction;
     }
     return NewLog(log_start).find(point.line) != std::string::npos;
@@ -415,6 +419,7 @@ class InstallerResumeTest : public ::testing::Test {
   fs::path installer_;
   fs::path archive_;
   int64_t archive_size_ = 0;
+  std::string archive_bytes_;
   fs::path log_path_;
   uint64_t channel_ = 0;
   std::string match_;
