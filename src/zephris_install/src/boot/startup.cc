@@ -18,6 +18,7 @@
 #include "src/zephris_install/src/impl/install_impl/install_impl.h"
 #include "src/zephris_install/src/tool/firewall_rule.h"
 #include "src/zephris_install/src/tool/self_update.h"
+#include "vireon_sdk/src/report/vireon_client.h"
 
 namespace {
 
@@ -102,7 +103,9 @@ void Shutdown() {
     g_com_initialized = false;
   }
   RemoveFirewallRules();
-  // The worker sends what it still holds before it goes.
-  zephris_report::Reporter::Instance().TakeWorker().reset();
+  // The worker hands what it still holds to the client, whose transport
+  // then sends it within its exit wait or keeps it in the store.
+  zephris_report::Reporter::Instance().Uninit();
+  VireonClient::UninitSDK();
   base::ProductLogger::GetInstance().Stop();
 }

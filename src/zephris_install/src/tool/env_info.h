@@ -3,6 +3,8 @@
 // requests.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -41,3 +43,25 @@ struct EnvInfo {
 
 // Makes `json` an object holding the record's 28 keys.
 void EnvInfoToJson(nlohmann::json& json, const EnvInfo& info);
+
+// A fresh record for one web request. Machine facts that cannot change while
+// the process runs are gathered once (the first call waits for the GPU
+// detection and can take seconds); the rest is read anew on every call.
+// Safe from any thread.
+EnvInfo GetEnvInfo();
+
+// The once-per-process part, and its copy into a record.
+void FillStaticEnvInfo();
+void CopyStaticEnvInfo(EnvInfo& info);
+
+// "PreDownloadSwitch" of the user's settings (default 1), low 32 bits.
+int32_t ReadPreDownloadSwitch();
+// "AppStoreAutoStartSwitch" under the product settings key in HKLM; a failed
+// write is not reported.
+void SetAppStoreAutoStartSwitch(int32_t value);
+
+// Creation time of the product's install folder in seconds since 1970 (UTC),
+// 0 when it cannot be read.
+uint64_t ReadInstallFolderTime();
+// A file time as seconds since 1970; 0 for times before 1970.
+uint64_t FileTimeToUnixSeconds(const FILETIME& time);
