@@ -89,9 +89,14 @@ bool CollectorRig::RunShell(const std::string& script) {
   if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return false;
   }
-  // A native program comes back without handles; should that change, they are not needed.
-  base::ScopedKernelHandle thread(process.hThread);
-  base::ScopedKernelHandle handle(process.hProcess);
+  // A native program comes back without real handles: the values Wine hands
+  // back can be those of handles this process holds (an installer the test
+  // waits for), so only handles that name the started process are closed.
+  if (process.hProcess != nullptr && ::GetProcessId(process.hProcess) == process.dwProcessId &&
+      process.dwProcessId != 0) {
+    base::ScopedKernelHandle thread(process.hThread);
+    base::ScopedKernelHandle handle(process.hProcess);
+  }
   return true;
 }
 

@@ -14,11 +14,11 @@ set_tests_properties(installer_e2e_archives PROPERTIES FIXTURES_SETUP installer_
 
 ql_add_gtest(installer_e2e_test
   SOURCES installer_e2e_test.cc
-  LIBS ql_net ql_base ql_install_record_stamp ql_testing_process ole32 uuid shell32
+  LIBS ql_net ql_base ql_install_record_stamp ql_testing_process ql_testing_telemetry ole32 uuid shell32
   FIXTURES web_api web_api_ca http_nginx http_fault installer_e2e_archives
   LOCKS quillorane_product firewall_policy_class installer_single_instance shell_link_folders
         registry_uninstall_quillorane registry_url_protocol_quillorane registry_apk_association ipc_clients
-        hkcu_api_debug_mode quillorane_client_process
+        hkcu_api_debug_mode quillorane_client_process collector8081
   ENV ${QL_HTTP_RIG_ENV} http_proxy= https_proxy= HTTP_PROXY= HTTPS_PROXY=
   TIMEOUT 600)
 add_dependencies(installer_e2e_test QuilloraneInstaller ql_netfw_stand_in record_peer ipc_record_sender

@@ -38,6 +38,7 @@
 #include "testing/firewall/netfw_stand_in.h"
 #include "testing/ipc/child_process.h"
 #include "testing/process/child_process.h"  // DosPath
+#include "testing/telemetry/collector_rig.h"
 #include "tools/stamp_install_record/install_record_stamp.h"
 
 namespace {
@@ -651,6 +652,196 @@ TEST_F(InstallerEndToEndTest, StopDuringTheDownloadEndsWith102AndNoProduct) {
   EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, ProductKey(), L"InstallPath"));
   const std::wstring client_key = base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kClient);
   EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, client_key, L"Version"));
+}
+
+// --- Telemetry ---------------------------------------------------------------
+
+constexpr char kInstallerAppKey[] = "0HTB3WNE6YQ8JCU5";
+
+// The install-context keys and their values for this test's install record.
+std::vector<std::pair<std::string, std::string>> ContextOf(uint64_t channel) {
+  return {{"appid", ""},         {"apptype", "0"},         {"channel_id", std::to_string(channel)},
+          {"build_id", "1"},     {"installer_version", "1.0.0.0"}, {"from_source", ""},
+          {"sdk_product", ""},   {"engine_type", "1"},     {"brand_code", "0"}};
+}
+
+const char* const kCommonKeys[] = {"architecture", "biz_id", "cpu_core_number", "logic_cpu_core_number",
+                                   "windows_manufacturer", "tuvo_guid", "guid", "locale", "system_type",
+                                   "system_version", "physical_memory", "session_id", "install_source",
+                                   "cpu_vendor", "cpu_model", "laptop", "ac_status", "power_strategy",
+                                   "opengl_demo_enable"};
+const char* const kVolatileKeys[] = {
+    "main_version", "abox_version", "applet_version", "zephris_version", "image_version", "client_type",
+    "hyperv_enable", "vt_enable", "media_channel", "exp_id", "dpi", "screen_inch", "resolution", "imei",
+    "login_openid", "login_type", "region", "memory_avail_phys", "graphics_type", "graphics_vendor",
+    "opengl_version", "graphics_driver_version", "graphics_driver_publish_date", "graphics_card_count",
+    "second_graphics_type", "second_graphics_vendor", "second_graphics_driver_version",
+    "second_graphics_driver_publish_date", "vdi_disc_type", "vdi_disk_bus_type", "cpu_special_instruction",
+    "security_software_type", "d36", "is_system_tray_mode", "image_boot_count"};
+
+bool IsHex32(const std::string& text) {
+  return text.size() == 32 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// One expected event: its code and the keys it must carry with their values.
+struct ExpectedEvent {
+  std::string code;
+  std::vector<std::pair<std::string, std::string>> keys;
+};
+
+class InstallerTelemetryTest : public InstallerEndToEndTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(telemetry_rig::CollectorProgramExists()) << telemetry_rig::CollectorProgram();
+    ASSERT_TRUE(telemetry_rig::CollectorHostIsLoopback()) << "the collector host must map to 127.0.0.1";
+    InstallerEndToEndTest::SetUp();
+  }
+
+  // This run's events, in the order they were raised (the client's sequence
+  // number): every event under the installer's key with the session id of
+  // the events that name this test's channel. Events of earlier runs that
+  // the store still held arrive too and are left out.
+  std::vector<json> RunEvents() {
+    std::string session;
+    std::vector<json> mine;
+    const std::vector<json> events = collector_.Events();
+    for (const json& event : events) {
+      if (event.value("app_key", "") != kInstallerAppKey) continue;
+      const json& params = event["params"];
+      if (params.value("channel_id", "") == std::to_string(channel_)) session = params.value("session_id", "");
+    }
+    if (session.empty()) return mine;
+    for (const json& event : events) {
+      if (event.value("app_key", "") == kInstallerAppKey && event["params"].value("session_id", "") == session) {
+        mine.push_back(event);
+      }
+    }
+    std::stable_sort(mine.begin(), mine.end(), [](const json& a, const json& b) {
+      return std::stoll(a["params"].value("seq", "0")) < std::stoll(b["params"].value("seq", "0"));
+    });
+    return mine;
+  }
+
+  static std::vector<std::string> Codes(const std::vector<json>& events, bool with_env_status = false) {
+    std::vector<std::string> codes;
+    for (const json& event : events) {
+      const std::string code = event.value("event_code", "");
+      if (with_env_status || code != "env_status") codes.push_back(code);
+    }
+    return codes;
+  }
+
+  // Waits until the run's events (without the environment report, whose
+  // thread runs beside the install) are `expected`, then checks each
+  // event's keys, the context, the common and the volatile parameters.
+  void ExpectEvents(const std::vector<ExpectedEvent>& expected, std::chrono::milliseconds timeout) {
+    std::vector<std::string> codes;
+    for (const auto& e : expected) codes.push_back(e.code);
+    std::vector<json> events;
+    telemetry_rig::WaitFor(
+        [&] {
+          events = RunEvents();
+          const std::vector<std::string> all = Codes(events, true);
+          return Codes(events) == codes && std::count(all.begin(), all.end(), std::string("env_status")) == 1;
+        },
+        timeout);
+    ASSERT_EQ(Codes(events), codes) << collector_.Log() << NewLog();
+    std::string session;
+    size_t next = 0;
+    for (const json& event : events) {
+      const json& params = event["params"];
+      const std::string code = event.value("event_code", "");
+      SCOPED_TRACE(code);
+      for (const char* key : kCommonKeys) EXPECT_TRUE(params.contains(key)) << key;
+      for (const char* key : kVolatileKeys) EXPECT_TRUE(params.contains(key)) << key;
+      EXPECT_EQ(params.value("biz_id", ""), "Quillorane");
+      EXPECT_EQ(params.value("system_type", ""), "windows");
+      EXPECT_EQ(params.value("power_strategy", ""), "0");
+      EXPECT_EQ(params.value("region", ""), "CN");
+      EXPECT_EQ(params.value("imei", "x"), "");
+      EXPECT_TRUE(IsHex32(params.value("guid", ""))) << params.value("guid", "");
+      EXPECT_TRUE(IsHex32(params.value("tuvo_guid", ""))) << params.value("tuvo_guid", "");
+      EXPECT_EQ(params.value("session_id", "").size(), 36u);
+      const std::string memory = params.value("memory_avail_phys", "");
+      EXPECT_TRUE(memory.size() > 2 && memory.substr(memory.size() - 2) == "MB") << memory;
+      if (session.empty()) session = params.value("session_id", "");
+      if (code == "env_status") {
+        for (const char* key : {"source", "hyperv_state", "vt_state", "vt_support", "ept_state", "base_board_vendor"}) {
+          EXPECT_TRUE(params.contains(key)) << key;
+        }
+        EXPECT_EQ(params.value("source", ""), "QuilloraneInstaller.exe");
+        EXPECT_FALSE(params.contains("appid"));  // no install context
+        continue;
+      }
+      const ExpectedEvent& want = expected[next++];
+      for (const auto& [key, value] : ContextOf(channel_)) EXPECT_EQ(params.value(key, "<absent>"), value) << key;
+      EXPECT_TRUE(params.value("new_install", "") == "1" || params.value("new_install", "") == "0");
+      for (const auto& [key, value] : want.keys) EXPECT_EQ(params.value(key, "<absent>"), value) << key;
+    }
+  }
+
+  telemetry_rig::CollectorRig collector_;
+};
+
+TEST_F(InstallerTelemetryTest, FreshInstallReportsEveryStageInOrder) {
+  ASSERT_TRUE(collector_.Start("ok"));
+  AnswerDemoComponents();
+  InstallerRun run;
+  ASSERT_TRUE(run.Start(installer_, SilentArguments()));
+  EXPECT_EQ(run.Wait(240000), 0u) << NewLog();
+  run.End();
+  ExpectEvents({{"common_action", {{"state", "start"}, {"new_install", "1"}}},
+                {"installer_download_start", {{"new_install", "1"}}},
+                {"installer_download_complete", {{"result", "0"}, {"error_code", "0"}}},
+                {"installer_install_start", {}},
+                {"engine_install", {}},
+                {"engine_installed", {}},
+                {"installer_install_complete", {{"result", "0"}, {"error_code", "0"}}},
+                {"common_action", {{"state", "complete"}}},
+                {"installer_launch_store", {{"result", "1"}}}},
+               std::chrono::seconds(30));
+}
+
+TEST_F(InstallerTelemetryTest, FailedDownloadReportsResultTwo) {
+  ASSERT_TRUE(collector_.Start("ok"));
+  AnswerDemoComponents(EnvUtf8("QL_HTTP_FAULT_URL") + "/files/e2e-client.7z?key=e2etel404" +
+                       std::to_string(::GetCurrentProcessId()) + "&status=404");
+  InstallerRun run;
+  ASSERT_TRUE(run.Start(installer_, SilentArguments()));
+  EXPECT_EQ(run.Wait(300000), 2u) << NewLog();
+  run.End();
+  ExpectEvents({{"common_action", {{"state", "start"}, {"new_install", "1"}}},
+                {"installer_download_start", {}},
+                {"installer_download_complete", {{"result", "-1"}, {"error_code", "2"}}},
+                {"dt_error",
+                 {{"error_code", "2"}, {"page_id", "popup_install"}, {"card_id", "installing_card"}}}},
+               std::chrono::seconds(30));
+}
+
+// The collector is down when the install starts and comes back while the
+// download runs (about 17 s of it left): the events raised meanwhile are
+// kept in the store and sent again from there while the install goes on.
+TEST_F(InstallerTelemetryTest, EventsRaisedWhileTheCollectorIsDownArriveOnceItIsBack) {
+  AnswerDemoComponents(EnvUtf8("QL_HTTP_FAULT_URL") + "/files/e2e-client.7z?key=e2etelslow" +
+                       std::to_string(::GetCurrentProcessId()) + "&rate=60000");
+  InstallerRun run;
+  ASSERT_TRUE(run.Start(installer_, SilentArguments()));
+  ASSERT_TRUE(WaitForLog("NotifyDownloadStart")) << NewLog();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  ASSERT_TRUE(RunEvents().empty());
+  ASSERT_TRUE(collector_.Start("ok"));
+  EXPECT_EQ(run.Wait(240000), 0u) << NewLog();
+  run.End();
+  ExpectEvents({{"common_action", {{"state", "start"}}},
+                {"installer_download_start", {}},
+                {"installer_download_complete", {{"result", "0"}}},
+                {"installer_install_start", {}},
+                {"engine_install", {}},
+                {"engine_installed", {}},
+                {"installer_install_complete", {{"result", "0"}}},
+                {"common_action", {{"state", "complete"}}},
+                {"installer_launch_store", {{"result", "1"}}}},
+               std::chrono::seconds(60));
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The installer's reporter: events per second of a burst through the Reporter
+# into the telemetry store, beside the same burst reported straight to the
+# client; and the main thread's time in InitReport, beside the bare client
+# start with the same configuration. Each pair is timed the same way in the
+# same run; the start-up figures are the median of five processes each.
+#   env: QL_WIN_BUILD, QL_WINE (tools/run-bench.sh sets them)
+#        QL_BENCH_REPORT_EVENTS (default 10000)
+set -euo pipefail
+: "${QL_WIN_BUILD:?}" "${QL_WINE:?}"
+events=${QL_BENCH_REPORT_EVENTS:-10000}
+exe="$QL_WIN_BUILD/bench/report/report_bench.exe"
+work=$(mktemp -d /tmp/ql-report-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+if ! "$QL_WINE" "$exe" burst "$events" "Z:${work//\//\\}" >"$work/burst" 2>"$work/err"; then
+  echo "report: the burst failed" >&2; cat "$work/err" >&2; exit 1
+fi
+read -r n reporter straight reporter_hand straight_hand < <(tr -d '\r' <"$work/burst")
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+for i in 1 2 3 4 5; do
+  "$QL_WINE" "$exe" init 2>/dev/null | tr -d '\r' | awk '$1 == "init" { print $2 }' >>"$work/init"
+  "$QL_WINE" "$exe" init client 2>/dev/null | tr -d '\r' | awk '$1 == "client" { print $2 }' >>"$work/client"
+done
+[ "$(wc -l <"$work/init")" -eq 5 ] && [ "$(wc -l <"$work/client")" -eq 5 ] || { echo "report: a start-up run failed" >&2; exit 1; }
+init=$(median <"$work/init")
+client=$(median <"$work/client")
+
+awk -v n="$n" -v r="$reporter" -v s="$straight" -v rh="$reporter_hand" -v sh="$straight_hand" \
+    -v i="$init" -v c="$client" 'BEGIN {
+  printf "report: burst of %d events into the store, installer getters, uploads off\n", n
+  printf "  through the Reporter %9.0f events/s  | yardstick straight to the client %9.0f events/s  ratio %.2f\n",
+         n / r, n / s, s / r
+  printf "  hand-over (caller)   %9.0f events/s  | yardstick straight to the client %9.0f events/s\n", n / rh, n / sh
+  printf "  InitReport on the main thread %7.1f ms (aim < 20) | yardstick bare client start %7.1f ms\n", i, c }'
