@@ -61,8 +61,7 @@ DWORD RunTool(const std::wstring& parameters, HANDLE stop_event) {
 }
 
 std::vector<GraphicCardRecord> RunDxdiagUntil(HANDLE stop_event) {
-  const std::wstring report_path = base::PathManager::GetInstance().GetTempDir(base::TempDirKind::kRoot) + L"\\" +
-                                   DxdiagReportFileName(base::GetExeFileName());
+  const std::wstring report_path = DxdiagReportPath();
   if (RunTool(L"/t " + report_path, stop_event) != 0) return {};
   // Binary: a Ctrl-Z byte in a text-mode stream would end the report early;
   // line ends are trimmed by the parser.
@@ -73,6 +72,11 @@ std::vector<GraphicCardRecord> RunDxdiagUntil(HANDLE stop_event) {
 }
 
 }  // namespace
+
+std::wstring DxdiagReportPath() {
+  const std::filesystem::path folder = base::PathManager::GetInstance().GetTempDir(base::TempDirKind::kRoot);
+  return (folder / DxdiagReportFileName(base::GetExeFileName())).wstring();
+}
 
 std::wstring DxdiagReportFileName(std::wstring executable_name) {
   return base::ReplaceAll(std::move(executable_name), L".exe", L"_") + L"dxdiag.log";

@@ -30,6 +30,8 @@ std::vector<GraphicCardRecord> RunDxdiag();
 // tool itself is left to finish.
 std::vector<GraphicCardRecord> RunDxdiag(HANDLE stop_event);
 
+// Where the report goes: the product's temporary folder.
+std::wstring DxdiagReportPath();
 // "<executable name with every .exe replaced by _>dxdiag.log".
 std::wstring DxdiagReportFileName(std::wstring executable_name);
 
