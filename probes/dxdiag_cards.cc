@@ -62,7 +62,8 @@ DWORD RunTool(const std::wstring& parameters, HANDLE stop_event) {
 
 std::vector<GraphicCardRecord> RunDxdiagUntil(HANDLE stop_event) {
   const std::wstring report_path = DxdiagReportPath();
-  if (RunTool(L"/t " + report_path, stop_event) != 0) return {};
+  // Quoted: a user folder with a blank would otherwise end the path early.
+  if (RunTool(L"/t \"" + report_path + L"\"", stop_event) != 0) return {};
   // Binary: a Ctrl-Z byte in a text-mode stream would end the report early;
   // line ends are trimmed by the parser.
   std::ifstream report(std::filesystem::path(report_path), std::ios::in | std::ios::binary);

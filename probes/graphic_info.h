@@ -114,6 +114,9 @@ class GraphicInfoDetector {
   void StartStoreScan();
   void ScanCards(bool delayed);
 
+  // One refresh at a time: a pass that finds one running waits for it and
+  // then reads its answers instead of starting the check a second time.
+  std::mutex refresh_lock_;
   mutable std::mutex info_lock_;
   std::condition_variable ready_condition_;
   GraphicInfo info_;

@@ -133,11 +133,18 @@ void GraphicInfoDetector::Detect() {
     return;
   }
   base::DurationStamp stamp(std::wstring(L"FetchOpenglInfo") + kQuilloranixName);
-  const uint64_t now = NowUnixMilliseconds();
-  const uint64_t stored = base::ReadRegQword(HKEY_CURRENT_USER, stamp.key(), stamp.name(), 0);
-  if (stored + kOpenglRefreshPeriodMs < now) {
-    FetchOpenglInfo();
-    if (!GetQuilloranixPath().empty()) stamp.Record();
+  bool refreshed = false;
+  {
+    std::lock_guard refresh(refresh_lock_);
+    const uint64_t now = NowUnixMilliseconds();
+    const uint64_t stored = base::ReadRegQword(HKEY_CURRENT_USER, stamp.key(), stamp.name(), 0);
+    if (stored + kOpenglRefreshPeriodMs < now) {
+      refreshed = true;
+      FetchOpenglInfo();
+      if (!GetQuilloranixPath().empty()) stamp.Record();
+    }
+  }
+  if (refreshed) {
     if (IsStoreProcess()) StartStoreScan();
   } else {
     bool wants_second_card = false;

@@ -146,6 +146,24 @@ TEST_F(RunDxdiagTest, AReportLeftByAnEarlierRunIsNotReadWhenTheToolFails) {
   EXPECT_TRUE(RunDxdiag().empty());
 }
 
+TEST_F(RunDxdiagTest, ATemporaryFolderWithABlankStillGetsTheReport) {
+  testing_process::TempFolder temp;
+  const std::wstring blank_folder = temp.path() + L"\\user name";
+  ASSERT_TRUE(::CreateDirectoryW(blank_folder.c_str(), nullptr));
+  wchar_t saved_tmp[MAX_PATH] = {}, saved_temp[MAX_PATH] = {};
+  ::GetEnvironmentVariableW(L"TMP", saved_tmp, MAX_PATH);
+  ::GetEnvironmentVariableW(L"TEMP", saved_temp, MAX_PATH);
+  ::SetEnvironmentVariableW(L"TMP", blank_folder.c_str());
+  ::SetEnvironmentVariableW(L"TEMP", blank_folder.c_str());
+  probe_rig::SetEnv(L"QL_DXDIAG_DOUBLE", L"copy:" + Fixture("dxdiag_one_card.txt"));
+  const std::wstring report = DxdiagReportPath();
+  const std::vector<GraphicCardRecord> cards = RunDxdiag();
+  ::SetEnvironmentVariableW(L"TMP", saved_tmp);
+  ::SetEnvironmentVariableW(L"TEMP", saved_temp);
+  EXPECT_NE(report.find(L"user name"), std::wstring::npos);
+  EXPECT_EQ(cards, kOneCard);
+}
+
 TEST_F(RunDxdiagTest, AToolThatNeverEndsHoldsItsCallerOnlyUntilStopped) {
   probe_rig::SetEnv(L"QL_DXDIAG_DOUBLE", L"hang");
   base::ScopedKernelHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));

@@ -207,6 +207,29 @@ TEST_F(GraphicInfoDetectorTest, AHangingCheckIsLeftRunningAndReadersAreNeverHeld
   EXPECT_NE(Stamp(), 0u);  // the next attempt comes 15 days later
 }
 
+TEST_F(GraphicInfoDetectorTest, PassesAtTheSameTimeRunTheCheckOnce) {
+  InstallQuilloranix();
+  probe_rig::SetEnv(L"QL_QUILLORANIX_DOUBLE", kRtxAnswer);
+  GraphicInfoDetector detector;
+  std::vector<std::thread> passes;
+  for (int i = 0; i < 4; ++i) passes.emplace_back([&] { detector.DetectAndWait(); });
+  for (std::thread& pass : passes) pass.join();
+  EXPECT_EQ(QuilloranixStarts().size(), 1u);
+  EXPECT_EQ(detector.Snapshot().vendor_class, "NVIDIA");  // every waiter saw the answer
+}
+
+TEST_F(GraphicInfoDetectorTest, AWaiterBehindAHangingCheckStartsNoSecondOne) {
+  InstallQuilloranix();
+  probe_rig::SetEnv(L"QL_QUILLORANIX_DOUBLE", L"hang");
+  GraphicInfoDetector detector;
+  std::thread probe([&] { detector.Detect(); });
+  ASSERT_TRUE(probe_rig::WaitFor([&] { return !QuilloranixStarts().empty(); }));
+  detector.DetectAndWait();  // waits for the running refresh, then reads the store
+  probe.join();
+  EXPECT_TRUE(detector.Snapshot().ready);
+  EXPECT_EQ(QuilloranixStarts().size(), 2u);  // the restricted run and the shell run, once
+}
+
 TEST_F(GraphicInfoDetectorTest, AnEmptyCurrentUserTextFallsBackToTheMachineText) {
   base::WriteRegString(HKEY_CURRENT_USER, ClientKey(), L"OpenglVendor", L"");
   base::WriteRegString(HKEY_LOCAL_MACHINE, ClientKey(), L"OpenglVendor", L"Intel");
