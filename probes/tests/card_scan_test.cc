@@ -119,6 +119,32 @@ TEST_F(CardScanTest, ADiagnosticToolThatNeverEndsDoesNotHoldTheExit) {
   EXPECT_FALSE(CardsSaved());
 }
 
+TEST_F(CardScanTest, TheStoreProcessEndsWhileTheDiagnosticToolNeverDoes) {
+  InstallQuilloranix();
+  probe_rig::SetEnv(L"QL_QUILLORANIX_DOUBLE", L"answer:1000:NVIDIA Corporation|GeForce|4.6.0|4|6");
+  probe_rig::SetEnv(L"QL_DXDIAG_DOUBLE", L"hang");
+  const std::wstring dxdiag_log = log_folder_.path() + L"\\dxdiag.log";
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring program = std::filesystem::path(self).parent_path() / L"ZephrisStore_detector_exit.exe";
+  std::wstring command_line = L"\"" + program + L"\" \"" + product_ + L"\" \"" + dxdiag_log + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  ASSERT_TRUE(::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &started))
+      << ::GetLastError();
+  base::ScopedKernelHandle process(started.hProcess);
+  base::ScopedKernelHandle thread(started.hThread);
+  // A bound far above any exit, far below the tool's own end.
+  ASSERT_EQ(::WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
+  DWORD exit_code = 1;
+  ::GetExitCodeProcess(process.Get(), &exit_code);
+  EXPECT_EQ(exit_code, 0u);
+  ASSERT_EQ(DxdiagStarts().size(), 1u);
+  EXPECT_TRUE(probe_rig::ProcessRuns(std::stoul(DxdiagStarts()[0])));
+}
+
 TEST_F(CardScanTest, ScanResultsAreDroppedWhileNoOpenglVendorIsKnown) {
   InstallQuilloranix();
   probe_rig::SetEnv(L"QL_QUILLORANIX_DOUBLE", L"silent:1");

@@ -32,6 +32,12 @@ ql_add_gtest(probes_graphic_info_test
   TIMEOUT 180)
 ql_probe_rig(probes_graphic_info_test graphics_rig ql_nvapi_double)
 
+# The store process ending while its card scan waits for a tool that never ends.
+add_executable(ZephrisStore_detector_exit ${CMAKE_CURRENT_LIST_DIR}/detector_exit_main.cc)
+target_link_libraries(ZephrisStore_detector_exit PRIVATE probes)
+target_link_options(ZephrisStore_detector_exit PRIVATE -municode)
+set_target_properties(ZephrisStore_detector_exit PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/store_rig)
+
 ql_add_gtest(ZephrisStore_probes_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/dxdiag_cards_test.cc
@@ -40,6 +46,7 @@ ql_add_gtest(ZephrisStore_probes_test
   LOCKS probes_store_dxdiag_report
   TIMEOUT 180)
 ql_probe_rig(ZephrisStore_probes_test store_rig ql_dxdiag_double)
+add_dependencies(ZephrisStore_probes_test ZephrisStore_detector_exit)
 
 ql_add_gtest(probes_absent_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/absent_test.cc
