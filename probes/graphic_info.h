@@ -65,6 +65,11 @@ std::wstring GetQuilloranixPath();
 
 // How long stored facts stay fresh: 15 days.
 inline constexpr uint64_t kOpenglRefreshPeriodMs = 1'296'000'000;
+// Facts stamped at `stored_ms` need the check again at `now_ms`: strictly
+// more than the period has passed (a stamp of 0 always does).
+constexpr bool OpenglFactsStale(uint64_t stored_ms, uint64_t now_ms) {
+  return stored_ms + kOpenglRefreshPeriodMs < now_ms;
+}
 
 class GraphicInfoDetector {
  public:

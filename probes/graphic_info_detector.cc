@@ -138,7 +138,7 @@ void GraphicInfoDetector::Detect() {
     std::lock_guard refresh(refresh_lock_);
     const uint64_t now = NowUnixMilliseconds();
     const uint64_t stored = base::ReadRegQword(HKEY_CURRENT_USER, stamp.key(), stamp.name(), 0);
-    if (stored + kOpenglRefreshPeriodMs < now) {
+    if (OpenglFactsStale(stored, now)) {
       refreshed = true;
       FetchOpenglInfo();
       if (!GetQuilloranixPath().empty()) stamp.Record();

@@ -155,6 +155,15 @@ INSTANTIATE_TEST_SUITE_P(
                     SecondRunCase{"NoValues", L"silent:1000", 2}),
     [](const testing::TestParamInfo<SecondRunCase>& info) { return std::string(info.param.name); });
 
+TEST(OpenglFactsStaleTest, OnlyMoreThanFifteenDaysCount) {
+  constexpr uint64_t kNow = 1'765'400'000'000;
+  EXPECT_TRUE(OpenglFactsStale(0, kNow));
+  EXPECT_FALSE(OpenglFactsStale(kNow - kOpenglRefreshPeriodMs, kNow));  // exactly 15 days: not yet
+  EXPECT_TRUE(OpenglFactsStale(kNow - kOpenglRefreshPeriodMs - 1, kNow));
+  EXPECT_FALSE(OpenglFactsStale(kNow, kNow));
+  EXPECT_FALSE(OpenglFactsStale(kNow + 5000, kNow));  // a stamp from a clock set back
+}
+
 TEST_F(GraphicInfoDetectorTest, AStampYoungerThanFifteenDaysOnlyReloadsTheStoredFacts) {
   InstallQuilloranix();
   probe_rig::SetEnv(L"QL_QUILLORANIX_DOUBLE", kRtxAnswer);
