@@ -1,0 +1,32 @@
+// Machine descriptions for the telemetry's common parameters and the system
+// section of the diagnosis log: Windows edition, WMI names, memory, the
+// product's performance setting. Every probe ends with a neutral value.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// "Microsoft Windows 11 64位 23H2".
+std::wstring GetOsVersionText();
+// The same from given facts; `display_version` is DisplayVersion, else ReleaseId.
+std::wstring FormatOsVersionText(uint32_t major, uint32_t minor, uint32_t build, uint16_t architecture,
+                                 std::wstring_view display_version);
+
+// The named string property of the query's first object in ROOT\CIMV2.
+std::optional<std::wstring> WmiQuery(std::wstring_view wql, std::wstring_view property);
+
+// "高", "中", "低", "自定义" or empty, from the REG_QWORD "PerformanceMode".
+std::wstring ReadPerformanceMode();
+
+// "{avail}GB（可用）/ {total}GB（总内存）"; empty when the total is 0.
+std::wstring FormatMemoryText(uint64_t available_bytes, uint64_t total_bytes);
+
+using SystemInfoList = std::vector<std::pair<std::wstring, std::wstring>>;
+// The labelled system section of the diagnosis log, in its fixed order.
+SystemInfoList BuildSystemInfoText();
+// The same with the OpenGL version given (UTF-8).
+SystemInfoList BuildSystemInfoText(std::string_view opengl_version);
