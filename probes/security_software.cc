@@ -1,16 +1,166 @@
 #include "probes/security_software.h"
 
+#include <windows.h>
+#include <wbemidl.h>
+
+#include <cwctype>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "base/path_manager.h"
+#include "base/process_util.h"
+#include "base/product_log.h"
+#include "base/registry.h"
+#include "base/text_conversion.h"
+#include "probes/wmi_session.h"
+
+namespace {
+
+constexpr wchar_t kValueName[] = L"SecuritySoftwareType";
+constexpr wchar_t kStoreBrand[] = L"ZephrisStore";
+constexpr uint32_t kNotRead = 0xFFFFFFFFu;
+
+std::wstring LowerAscii(std::wstring_view text) {
+  std::wstring lowered(text);
+  for (wchar_t& c : lowered) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return lowered;
+}
+
+std::wstring ProductKey() {
+  return base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kProduct);
+}
+
+// Detection runs on a detached thread that may outlive any probe object, so
+// it takes its own copies of what it needs.
+void DetectAndStore(const std::wstring& product_key, const SecuritySoftwareProbe::ProductSource& source) {
+  const AntivirusProducts products = source();
+  if (!products.complete) {
+    // An unanswered Security Center says nothing about what is installed:
+    // the value an earlier run stored stays.
+    PRODUCT_LOG("security center query failed, {} names before the failure; stored type kept",
+                products.names.size());
+    return;
+  }
+  const uint32_t sum = SumSecuritySoftwareFlags(products.names);
+  // The stored value is sign-extended from 32 bits; the sum never sets bit 31.
+  const uint64_t stored = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(sum)));
+  if (!base::WriteRegQword(HKEY_LOCAL_MACHINE, product_key, kValueName, stored)) {
+    PRODUCT_LOG("writing {} failed", base::WideToUtf8(kValueName));
+  }
+}
+
+}  // namespace
+
 const std::vector<SecuritySoftwareFlag>& SecuritySoftwareFlags() {
-  static const std::vector<SecuritySoftwareFlag> flags;
+  static const std::vector<SecuritySoftwareFlag> flags = {
+      {L"Halvane", 1},
+      {L"360", 10},
+      {L"\u91D1\u5C71", 100},    // 金山
+      {L"\u745E\u661F", 1000},   // 瑞星
+      {L"\u706B\u7ED2", 10000},  // 火绒
+  };
   return flags;
 }
-uint32_t GetSecuritySoftwareType() { return 0; }
-void DetectSecuritySoftware() {}
-AntivirusProducts QueryAntivirusProducts() { return {}; }
-uint32_t SumSecuritySoftwareFlags(const std::vector<std::wstring>&) { return 0; }
-bool WStringContainsNoCase(std::wstring_view, std::wstring_view) { return false; }
-bool WStringContainsNoCase(std::wstring_view, const wchar_t*) { return false; }
+
+bool WStringContainsNoCase(std::wstring_view text, std::wstring_view fragment) {
+  if (fragment.size() > text.size()) return false;
+  return LowerAscii(text).find(LowerAscii(fragment)) != std::wstring::npos;
+}
+
+bool WStringContainsNoCase(std::wstring_view text, const wchar_t* fragment) {
+  return WStringContainsNoCase(text, std::wstring_view(fragment ? fragment : L""));
+}
+
+uint32_t SumSecuritySoftwareFlags(const std::vector<std::wstring>& display_names) {
+  uint32_t sum = 0;
+  std::set<uint32_t> counted;
+  for (const std::wstring& name : display_names) {
+    for (const SecuritySoftwareFlag& entry : SecuritySoftwareFlags()) {
+      if (name.find(entry.name_fragment) == std::wstring::npos) continue;
+      if (entry.flag != 0 && counted.insert(entry.flag).second) sum += entry.flag;
+      break;  // the first fragment found decides for this name
+    }
+  }
+  return sum;
+}
+
+AntivirusProducts QueryAntivirusProducts() {
+  AntivirusProducts products;
+  try {
+    probes::ComApartment apartment(COINIT_MULTITHREADED);
+    if (!apartment.ok()) return products;
+    HRESULT hr = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                                        RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+    // A process that set its COM security earlier keeps it; the query runs
+    // under that.
+    if (FAILED(hr) && hr != RPC_E_TOO_LATE) {
+      PRODUCT_LOG("CoInitializeSecurity failed 0x{:08X}", static_cast<uint32_t>(hr));
+      return products;
+    }
+    auto objects = probes::ExecWmiQuery(L"ROOT\\SecurityCenter2", L"SELECT * FROM AntiVirusProduct", &hr);
+    if (!objects) {
+      PRODUCT_LOG("security center query failed 0x{:08X}", static_cast<uint32_t>(hr));
+      return products;
+    }
+    for (;;) {
+      base::ScopedComPtr<IWbemClassObject> object;
+      ULONG returned = 0;
+      hr = objects.Get()->Next(WBEM_INFINITE, 1, object.Receive(), &returned);
+      if (FAILED(hr)) {
+        PRODUCT_LOG("security center enumeration failed 0x{:08X}", static_cast<uint32_t>(hr));
+        return products;
+      }
+      if (returned == 0 || !object) break;
+      std::optional<std::wstring> name = probes::ReadWmiString(object.Get(), L"displayName");
+      if (name && !name->empty()) products.names.push_back(std::move(*name));
+    }
+    products.complete = true;
+  } catch (const std::exception& e) {
+    PRODUCT_LOG("security center query failed: {}", e.what());
+    products.complete = false;
+  }
+  return products;
+}
+
 SecuritySoftwareProbe::SecuritySoftwareProbe(std::wstring product_key, ProductSource source)
     : product_key_(std::move(product_key)), source_(std::move(source)) {}
-uint32_t SecuritySoftwareProbe::GetType() { return 0; }
-void SecuritySoftwareProbe::Detect() const {}
+
+uint32_t SecuritySoftwareProbe::GetType() {
+  const uint32_t cached = cached_.load(std::memory_order_relaxed);
+  if (cached != kNotRead) return cached;
+
+  if (WStringContainsNoCase(base::GetExeFileName(), kStoreBrand)) {
+    // Called once per telemetry event: a thread that cannot start is logged
+    // and tried again on the next event, never thrown into the caller.
+    try {
+      std::call_once(detection_started_, [this] {
+        std::thread(DetectAndStore, product_key_, source_).detach();
+      });
+    } catch (const std::system_error& e) {
+      PRODUCT_LOG("security-software detection not started: {}", e.what());
+    }
+  }
+
+  if (!base::HasHklmQword(product_key_, kValueName)) return 0;  // not cached: a later call looks again
+  const uint32_t stored =
+      static_cast<uint32_t>(base::ReadRegQword(HKEY_LOCAL_MACHINE, product_key_, kValueName, 0));
+  cached_.store(stored, std::memory_order_relaxed);
+  return stored;
+}
+
+void SecuritySoftwareProbe::Detect() const { DetectAndStore(product_key_, source_); }
+
+namespace {
+SecuritySoftwareProbe& ProcessProbe() {
+  // Never destroyed: the detection thread and telemetry threads may still ask during exit.
+  static SecuritySoftwareProbe* probe = new SecuritySoftwareProbe(ProductKey(), QueryAntivirusProducts);
+  return *probe;
+}
+}  // namespace
+
+uint32_t GetSecuritySoftwareType() { return ProcessProbe().GetType(); }
+
+void DetectSecuritySoftware() { ProcessProbe().Detect(); }
