@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace probes {
+
 enum GpuVendorCode : int32_t {
   kGpuVendorOther = 0,
   kGpuVendorIntel = 1,
@@ -29,3 +31,5 @@ std::wstring ExtractDeviceId(std::wstring_view hardware_id);
 // "description(date)" per adapter, joined by LF.
 std::wstring BuildGpuListText();
 std::wstring FormatGpuListText(const std::vector<DisplayAdapterRecord>& adapters);
+
+}  // namespace probes

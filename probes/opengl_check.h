@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace probes {
+
 inline constexpr int32_t kOpenglDemoResultNone = -10240;
 
 // The stored result; while none is stored, starts the check once in the
@@ -12,3 +14,5 @@ int32_t GetOpenglDemoResult();
 // Runs the check (once per process) and stores its exit code; 0 when the
 // program was not run.
 int32_t RunOpenglChecker();
+
+}  // namespace probes

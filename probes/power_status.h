@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace probes {
+
 struct PowerStatus {
   bool on_ac_power = true;
   bool battery_saver_on = false;
@@ -18,3 +20,5 @@ struct PowerStatus {
 void GetPowerStatus(PowerStatus& status);
 // The rule GetPowerStatus follows; `system` null means the query failed.
 void ApplySystemPowerStatus(const SYSTEM_POWER_STATUS* system, PowerStatus& status);
+
+}  // namespace probes

@@ -15,19 +15,12 @@
 #include "base/text_conversion.h"
 #include "probes/wmi_session.h"
 
+namespace probes {
 namespace {
 
 constexpr wchar_t kValueName[] = L"SecuritySoftwareType";
 constexpr wchar_t kStoreBrand[] = L"ZephrisStore";
 constexpr uint32_t kNotRead = 0xFFFFFFFFu;
-
-std::wstring LowerAscii(std::wstring_view text) {
-  std::wstring lowered(text);
-  for (wchar_t& c : lowered) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return lowered;
-}
 
 std::wstring ProductKey() {
   return base::PathManager::GetInstance().GetRegistryKey(base::ComponentKind::kProduct);
@@ -65,15 +58,6 @@ const std::vector<SecuritySoftwareFlag>& SecuritySoftwareFlags() {
   return flags;
 }
 
-bool WStringContainsNoCase(std::wstring_view text, std::wstring_view fragment) {
-  if (fragment.size() > text.size()) return false;
-  return LowerAscii(text).find(LowerAscii(fragment)) != std::wstring::npos;
-}
-
-bool WStringContainsNoCase(std::wstring_view text, const wchar_t* fragment) {
-  return WStringContainsNoCase(text, std::wstring_view(fragment ? fragment : L""));
-}
-
 uint32_t SumSecuritySoftwareFlags(const std::vector<std::wstring>& display_names) {
   uint32_t sum = 0;
   std::set<uint32_t> counted;
@@ -90,7 +74,7 @@ uint32_t SumSecuritySoftwareFlags(const std::vector<std::wstring>& display_names
 AntivirusProducts QueryAntivirusProducts() {
   AntivirusProducts products;
   try {
-    probes::ComApartment apartment(COINIT_MULTITHREADED);
+    ComApartment apartment(COINIT_MULTITHREADED);
     if (!apartment.ok()) return products;
     HRESULT hr = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
@@ -100,7 +84,7 @@ AntivirusProducts QueryAntivirusProducts() {
       PRODUCT_LOG("CoInitializeSecurity failed 0x{:08X}", static_cast<uint32_t>(hr));
       return products;
     }
-    auto objects = probes::ExecWmiQuery(L"ROOT\\SecurityCenter2", L"SELECT * FROM AntiVirusProduct", &hr);
+    auto objects = ExecWmiQuery(L"ROOT\\SecurityCenter2", L"SELECT * FROM AntiVirusProduct", &hr);
     if (!objects) {
       PRODUCT_LOG("security center query failed 0x{:08X}", static_cast<uint32_t>(hr));
       return products;
@@ -114,7 +98,7 @@ AntivirusProducts QueryAntivirusProducts() {
         return products;
       }
       if (returned == 0 || !object) break;
-      std::optional<std::wstring> name = probes::ReadWmiString(object.Get(), L"displayName");
+      std::optional<std::wstring> name = ReadWmiString(object.Get(), L"displayName");
       if (name && !name->empty()) products.names.push_back(std::move(*name));
     }
     products.complete = true;
@@ -164,3 +148,5 @@ SecuritySoftwareProbe& ProcessProbe() {
 uint32_t GetSecuritySoftwareType() { return ProcessProbe().GetType(); }
 
 void DetectSecuritySoftware() { ProcessProbe().Detect(); }
+
+}  // namespace probes

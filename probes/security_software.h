@@ -11,6 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "probes/text_match.h"  // WStringContainsNoCase, which the store check uses
+
+namespace probes {
+
 struct SecuritySoftwareFlag {
   std::wstring name_fragment;
   uint32_t flag;
@@ -38,10 +42,6 @@ AntivirusProducts QueryAntivirusProducts();
 // fragment found in it (case-sensitive) counts, each flag once.
 uint32_t SumSecuritySoftwareFlags(const std::vector<std::wstring>& display_names);
 
-// Case-insensitive for ASCII letters only.
-bool WStringContainsNoCase(std::wstring_view text, std::wstring_view fragment);
-bool WStringContainsNoCase(std::wstring_view text, const wchar_t* fragment);
-
 // The probe behind the free functions, with the product source and the
 // registry key handed in.
 class SecuritySoftwareProbe {
@@ -60,3 +60,5 @@ class SecuritySoftwareProbe {
   std::atomic<uint32_t> cached_{0xFFFFFFFFu};
   std::once_flag detection_started_;
 };
+
+}  // namespace probes

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace probes {
+
 // "Microsoft Windows 11 64位 23H2".
 std::wstring GetOsVersionText();
 // The same from given facts; `display_version` is DisplayVersion, else ReleaseId.
@@ -30,3 +32,5 @@ using SystemInfoList = std::vector<std::pair<std::wstring, std::wstring>>;
 SystemInfoList BuildSystemInfoText();
 // The same with the OpenGL version given (UTF-8).
 SystemInfoList BuildSystemInfoText(std::string_view opengl_version);
+
+}  // namespace probes

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string>
 
+namespace probes {
+
 // The two states, signed 32-bit: 1 yes, 0 no, -1 undetermined (vt only),
 // -2 not set (the environment record's default).
 inline constexpr int32_t kVirtualizationStateUnknown = -1;
@@ -22,9 +24,6 @@ int32_t GetVtState();
 // The rule GetVtState follows, with its sources handed in.
 int32_t ChooseVtState(bool windows7, int32_t cpu_support, const std::function<int32_t()>& enabled_state,
                       const std::function<int32_t()>& driver_state);
-
-// Writes REG_QWORD "VtState" under the product key in HKLM.
-bool SaveVtState(int32_t state);
 
 // Asks the client's kernel driver (installed for the moment as the service
 // "GET_VT") whether virtualisation is switched on. Asked once per process;
@@ -47,3 +46,5 @@ class VtDriverProbe {
 
 // What the driver's 4-byte answer means: 0x2000 on, 0x1000 off, else -1.
 int32_t VtStateFromDriverAnswer(uint32_t answer);
+
+}  // namespace probes

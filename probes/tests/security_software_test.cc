@@ -15,6 +15,7 @@
 #include "base/registry.h"
 #include "probes/tests/security_test_support.h"
 
+namespace probes {
 namespace {
 
 struct ContainsCase {
@@ -32,7 +33,6 @@ class WStringContainsNoCaseTest : public ::testing::TestWithParam<ContainsCase> 
 TEST_P(WStringContainsNoCaseTest, IgnoresOnlyAsciiCase) {
   const ContainsCase& c = GetParam();
   EXPECT_EQ(WStringContainsNoCase(c.text, c.fragment), c.expected);
-  EXPECT_EQ(WStringContainsNoCase(std::wstring_view(c.text), std::wstring_view(c.fragment)), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -49,10 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ContainsCase{L"anything", L"", true},
                       ContainsCase{L"", L"", true},
                       ContainsCase{L"abc", L"abcd", false}));
-
-TEST(WStringContainsNoCaseNull, NullFragmentIsEmpty) {
-  EXPECT_TRUE(WStringContainsNoCase(L"text", static_cast<const wchar_t*>(nullptr)));
-}
 
 struct SumCase {
   const char* name;
@@ -190,3 +186,4 @@ TEST(SecurityCenterQuery, MissingNamespaceIsAFailureNotAnEmptyList) {
 }
 
 }  // namespace
+}  // namespace probes

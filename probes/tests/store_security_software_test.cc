@@ -15,6 +15,7 @@
 #include "base/registry.h"
 #include "probes/tests/security_test_support.h"
 
+namespace probes {
 namespace {
 
 constexpr wchar_t kProductName[] = L"QuilloraneStoreProbeTest";
@@ -110,3 +111,4 @@ TEST_F(ProcessProbeTest, NothingStoredReadsZeroUntilAValueExists) {
 }
 
 }  // namespace
+}  // namespace probes
