@@ -28,9 +28,9 @@ std::wstring ReadPerformanceMode();
 std::wstring FormatMemoryText(uint64_t available_bytes, uint64_t total_bytes);
 
 using SystemInfoList = std::vector<std::pair<std::wstring, std::wstring>>;
-// The labelled system section of the diagnosis log, in its fixed order.
-SystemInfoList BuildSystemInfoText();
-// The same with the OpenGL version given (UTF-8).
+// The labelled system section of the diagnosis log, in its fixed order. The
+// OpenGL version (UTF-8) is the GPU detector's; the caller, which waits for
+// that detector anyway, hands it in, so these probes do not build on it.
 SystemInfoList BuildSystemInfoText(std::string_view opengl_version);
 
 }  // namespace probes
