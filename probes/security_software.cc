@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <wbemidl.h>
 
-#include <cwctype>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -28,20 +27,24 @@ std::wstring ProductKey() {
 
 // Detection runs on a detached thread that may outlive any probe object, so
 // it takes its own copies of what it needs.
-void DetectAndStore(const std::wstring& product_key, const SecuritySoftwareProbe::ProductSource& source) {
-  const AntivirusProducts products = source();
-  if (!products.complete) {
-    // An unanswered Security Center says nothing about what is installed:
-    // the value an earlier run stored stays.
-    PRODUCT_LOG("security center query failed, {} names before the failure; stored type kept",
-                products.names.size());
-    return;
-  }
-  const uint32_t sum = SumSecuritySoftwareFlags(products.names);
-  // The stored value is sign-extended from 32 bits; the sum never sets bit 31.
-  const uint64_t stored = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(sum)));
-  if (!base::WriteRegQword(HKEY_LOCAL_MACHINE, product_key, kValueName, stored)) {
-    PRODUCT_LOG("writing {} failed", base::WideToUtf8(kValueName));
+void DetectAndStore(const std::wstring& product_key, const SecuritySoftwareProbe::ProductSource& source) noexcept {
+  try {
+    const AntivirusProducts products = source();
+    if (!products.complete) {
+      // An unanswered Security Center says nothing about what is installed:
+      // the value an earlier run stored stays.
+      PRODUCT_LOG("security center query failed 0x{:08X} after {} names; stored type kept",
+                  static_cast<uint32_t>(products.error), products.names.size());
+      return;
+    }
+    const uint32_t sum = SumSecuritySoftwareFlags(products.names);
+    // The stored value is sign-extended from 32 bits; the sum never sets bit 31.
+    const uint64_t stored = static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(sum)));
+    if (!base::WriteRegQword(HKEY_LOCAL_MACHINE, product_key, kValueName, stored)) {
+      PRODUCT_LOG("writing {} {} failed", base::WideToUtf8(kValueName), sum);
+    }
+  } catch (const std::exception& e) {
+    PRODUCT_LOG("security-software detection failed: {}", e.what());
   }
 }
 
@@ -73,40 +76,36 @@ uint32_t SumSecuritySoftwareFlags(const std::vector<std::wstring>& display_names
 
 AntivirusProducts QueryAntivirusProducts() {
   AntivirusProducts products;
+  auto failed = [&products](HRESULT hr) {
+    products.error = hr;
+    return products;
+  };
   try {
     ComApartment apartment(COINIT_MULTITHREADED);
-    if (!apartment.ok()) return products;
+    if (!apartment.ok()) return failed(RPC_E_CHANGED_MODE);
     HRESULT hr = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
     // A process that set its COM security earlier keeps it; the query runs
     // under that.
-    if (FAILED(hr) && hr != RPC_E_TOO_LATE) {
-      PRODUCT_LOG("CoInitializeSecurity failed 0x{:08X}", static_cast<uint32_t>(hr));
-      return products;
-    }
+    if (FAILED(hr) && hr != RPC_E_TOO_LATE) return failed(hr);
     auto objects = ExecWmiQuery(L"ROOT\\SecurityCenter2", L"SELECT * FROM AntiVirusProduct", &hr);
-    if (!objects) {
-      PRODUCT_LOG("security center query failed 0x{:08X}", static_cast<uint32_t>(hr));
-      return products;
-    }
+    if (!objects) return failed(hr);
     for (;;) {
       base::ScopedComPtr<IWbemClassObject> object;
       ULONG returned = 0;
       hr = objects.Get()->Next(WBEM_INFINITE, 1, object.Receive(), &returned);
-      if (FAILED(hr)) {
-        PRODUCT_LOG("security center enumeration failed 0x{:08X}", static_cast<uint32_t>(hr));
-        return products;
-      }
+      if (FAILED(hr)) return failed(hr);
       if (returned == 0 || !object) break;
       std::optional<std::wstring> name = ReadWmiString(object.Get(), L"displayName");
       if (name && !name->empty()) products.names.push_back(std::move(*name));
     }
     products.complete = true;
-  } catch (const std::exception& e) {
-    PRODUCT_LOG("security center query failed: {}", e.what());
-    products.complete = false;
+    return products;
+  } catch (const std::bad_alloc&) {
+    return failed(E_OUTOFMEMORY);
+  } catch (const std::exception&) {
+    return failed(E_FAIL);
   }
-  return products;
 }
 
 SecuritySoftwareProbe::SecuritySoftwareProbe(std::wstring product_key, ProductSource source)

@@ -31,10 +31,11 @@ void DetectSecuritySoftware();
 
 // Display names of the antivirus products the Security Center knows.
 // `complete` is false when a step of the query failed: the names are then
-// only those gathered before the failure.
+// only those gathered before the failure, and `error` is the step's HRESULT.
 struct AntivirusProducts {
   std::vector<std::wstring> names;
   bool complete = false;
+  long error = 0;
 };
 AntivirusProducts QueryAntivirusProducts();
 

@@ -183,6 +183,7 @@ TEST(SecurityCenterQuery, MissingNamespaceIsAFailureNotAnEmptyList) {
   const AntivirusProducts products = QueryAntivirusProducts();
   EXPECT_FALSE(products.complete);
   EXPECT_TRUE(products.names.empty());
+  EXPECT_EQ(static_cast<uint32_t>(products.error), 0x8004100Eu);  // WBEM_E_INVALID_NAMESPACE
 }
 
 }  // namespace
