@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 
 #include "base/path_manager.h"
 #include "base/process_util.h"
+#include "base/product_log.h"
 #include "base/registry.h"
 #include "probes/tests/security_test_support.h"
 
@@ -92,10 +95,27 @@ class ProcessProbeTest : public ::testing::Test {
   std::wstring key_;
 };
 
-TEST_F(ProcessProbeTest, DetectionWithoutSecurityCenterKeepsTheStoredValue) {
+TEST_F(ProcessProbeTest, DetectionWithoutSecurityCenterKeepsTheStoredValueAndLogsOnce) {
+  base::ProductLogger& log = base::ProductLogger::GetInstance();
+  log.Start("ZephrisStore_security_probe_test", std::ios::out | std::ios::trunc);
+  const std::filesystem::path log_path = log.path();
   ASSERT_TRUE(base::WriteRegQword(HKEY_LOCAL_MACHINE, key_, L"SecuritySoftwareType", 1010));
   DetectSecuritySoftware();
+  log.Stop();
   EXPECT_EQ(security_test::StoredType(key_), 1010u);
+
+  std::ifstream file(log_path, std::ios::binary);
+  int failure_lines = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.find("security center query failed 0x8004100E") != std::string::npos) ++failure_lines;
+  }
+  EXPECT_EQ(failure_lines, 1);
+  std::error_code ignored;
+  std::filesystem::remove(log_path, ignored);
+}
+
+TEST_F(ProcessProbeTest, StoredValueIsReadInTheStoreProcess) {
+  ASSERT_TRUE(base::WriteRegQword(HKEY_LOCAL_MACHINE, key_, L"SecuritySoftwareType", 1010));
   EXPECT_EQ(GetSecuritySoftwareType(), 1010u);
 }
 
