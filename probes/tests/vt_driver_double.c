@@ -2,7 +2,8 @@
 // it into winedevice.exe) with the device \\.\InfoDriver that answers the
 // virtualisation query. The answer comes from the REG_DWORD "Answer" of
 // HKLM\SOFTWARE\QuilloraneTests\VtDriverDouble (0xFFFFFFFF fails the call);
-// the request value received is left there as "LastRequest".
+// the request value received is left there as "LastRequest", and "Requests"
+// counts the queries.
 #include <ntddk.h>
 
 #define QUERY_CONTROL_CODE 0x222000
@@ -21,8 +22,9 @@ static HANDLE OpenControlKey(void) {
   return key;
 }
 
-static ULONG ReadAnswer(HANDLE key) {
-  UNICODE_STRING name = RTL_CONSTANT_STRING(L"Answer");
+static ULONG ReadDword(HANDLE key, const wchar_t* value_name) {
+  UNICODE_STRING name;
+  RtlInitUnicodeString(&name, value_name);
   UCHAR buffer[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + 8];
   ULONG length = 0;
   if (!NT_SUCCESS(ZwQueryValueKey(key, &name, KeyValuePartialInformation, buffer, sizeof(buffer), &length))) return 0;
@@ -31,9 +33,10 @@ static ULONG ReadAnswer(HANDLE key) {
   return *(ULONG*)info->Data;
 }
 
-static void RecordRequest(HANDLE key, ULONG request) {
-  UNICODE_STRING name = RTL_CONSTANT_STRING(L"LastRequest");
-  ZwSetValueKey(key, &name, 0, REG_DWORD, &request, sizeof(request));
+static void WriteDword(HANDLE key, const wchar_t* value_name, ULONG value) {
+  UNICODE_STRING name;
+  RtlInitUnicodeString(&name, value_name);
+  ZwSetValueKey(key, &name, 0, REG_DWORD, &value, sizeof(value));
 }
 
 static NTSTATUS Complete(IRP* irp, NTSTATUS status, ULONG_PTR information) {
@@ -61,8 +64,9 @@ static NTSTATUS DispatchControl(DEVICE_OBJECT* device, IRP* irp) {
   ULONG answer = 0;
   HANDLE key = OpenControlKey();
   if (key) {
-    RecordRequest(key, request);
-    answer = ReadAnswer(key);
+    WriteDword(key, L"LastRequest", request);
+    WriteDword(key, L"Requests", ReadDword(key, L"Requests") + 1);
+    answer = ReadDword(key, L"Answer");
     ZwClose(key);
   }
   if (answer == ANSWER_FAIL) return Complete(irp, STATUS_UNSUCCESSFUL, 0);

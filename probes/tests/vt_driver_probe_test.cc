@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <vector>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -44,15 +46,17 @@ void SetDword(const wchar_t* name, DWORD value) {
             ERROR_SUCCESS);
 }
 
-DWORD LastRequest() {
+DWORD ReadDword(const wchar_t* name) {
   DWORD value = 0;
   DWORD size = sizeof(value);
-  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kControlKey, L"LastRequest", RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kControlKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
       ERROR_SUCCESS) {
     return 0;
   }
   return value;
 }
+DWORD LastRequest() { return ReadDword(L"LastRequest"); }
+DWORD Requests() { return ReadDword(L"Requests"); }
 
 class VtDriverProbeTest : public ::testing::Test {
  protected:
@@ -98,6 +102,7 @@ TEST_P(VtDriverAnswerTest, AnswerBecomesTheStoredState) {
   VtDriverProbe probe = ProbeOf(driver_);
   EXPECT_EQ(probe.QueryOnce(), GetParam().expected);
   EXPECT_EQ(LastRequest(), kRequest);
+  EXPECT_EQ(Requests(), 1u);
   ASSERT_TRUE(VtStateStored());  // also an unusable answer is stored
   EXPECT_EQ(VtState(), GetParam().expected);
   EXPECT_FALSE(ServiceExists());  // removed right after the request
@@ -115,10 +120,18 @@ TEST_F(VtDriverProbeTest, SecondCallReturnsTheFirstAnswerWithoutAskingAgain) {
   VtDriverProbe probe = ProbeOf(driver_);
   ASSERT_EQ(probe.QueryOnce(), 1);
   SetDword(L"Answer", 0x1000);
-  SetDword(L"LastRequest", 0);
   EXPECT_EQ(probe.QueryOnce(), 1);
-  EXPECT_EQ(LastRequest(), 0u);
+  EXPECT_EQ(Requests(), 1u);
   EXPECT_FALSE(ServiceExists());
+}
+
+TEST_F(VtDriverProbeTest, CallersOnSeveralThreadsShareOneQuery) {
+  SetDword(L"Answer", 0x2000);
+  VtDriverProbe probe = ProbeOf(driver_);
+  std::vector<std::future<int32_t>> answers;
+  for (int i = 0; i < 6; ++i) answers.push_back(std::async(std::launch::async, [&probe] { return probe.QueryOnce(); }));
+  for (auto& answer : answers) EXPECT_EQ(answer.get(), 1);
+  EXPECT_EQ(Requests(), 1u);
 }
 
 TEST_F(VtDriverProbeTest, LeftoverServiceIsReplaced) {
