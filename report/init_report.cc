@@ -13,6 +13,10 @@
 #include "base/system_probe.h"
 #include "base/text_conversion.h"
 #include "device_id/tuvo_guid.h"
+#include "probes/duvex_loader.h"
+#include "probes/graphic_info.h"
+#include "probes/opengl_check.h"
+#include "probes/power_status.h"
 #include "report/volatile_params.h"
 #include "src/zephris_install/src/boot/device_id_registry.h"
 #include "vireon_sdk/src/report/vireon_client.h"
@@ -48,16 +52,21 @@ int64_t LogicalProcessorCount() {
 
 // The power record and the OpenGL check result.
 void AddPowerAndOpenglParams(ReportParams& params) {
-  params["laptop"] = "0";
-  params["ac_status"] = "255";
-  params["power_strategy"] = "0";
-  params["opengl_demo_enable"] = "-10240";
+  probes::PowerStatus power;
+  power.has_battery = false;
+  power.ac_line_status = 255;
+  power.power_strategy = 0;
+  probes::GetPowerStatus(power);
+  params["laptop"] = power.has_battery ? "1" : "0";
+  params["ac_status"] = std::to_string(power.ac_line_status);
+  params["power_strategy"] = std::to_string(power.power_strategy);
+  params["opengl_demo_enable"] = std::to_string(probes::GetOpenglDemoResult());
 }
 
 // Fills the device-id library's cache off the main thread.
-void WarmDeviceIdLibrary() {}
+void WarmDeviceIdLibrary() { probes::GetDuvexId(); }
 
-void StartGraphicDetection() {}
+void StartGraphicDetection() { probes::GraphicInfoDetector::Instance().Detect(); }
 
 }  // namespace
 

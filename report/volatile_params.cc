@@ -13,6 +13,9 @@
 #include "base/registry.h"
 #include "base/system_probe.h"
 #include "base/text_conversion.h"
+#include "probes/duvex_loader.h"
+#include "probes/graphic_info.h"
+#include "probes/security_software.h"
 
 namespace param {
 
@@ -48,17 +51,33 @@ bool WithScreenDc(Read&& read) {
 
 std::string Empty() { return {}; }
 
-std::string DeviceIdLibraryId() { return {}; }
+std::string DeviceIdLibraryId() { return probes::GetDuvexId(); }
 
-std::string SecuritySoftwareType() { return "0"; }
+std::string SecuritySoftwareType() {
+  return std::to_string(static_cast<int32_t>(probes::GetSecuritySoftwareType()));
+}
+
+// The detector's facts as they stand: a consistent copy taken under its lock,
+// without waiting for a detection that may be running.
+template <typename Field>
+zephris_report::VolatileParamGetters::mapped_type GraphicField(Field field) {
+  return [field] { return field(probes::GraphicInfoDetector::Instance().Snapshot()); };
+}
 
 void AddGraphicsGetters(zephris_report::VolatileParamGetters& getters) {
-  for (const char* key : {"graphics_type", "graphics_vendor", "opengl_version", "graphics_driver_version",
-                          "graphics_driver_publish_date", "second_graphics_type", "second_graphics_vendor",
-                          "second_graphics_driver_version", "second_graphics_driver_publish_date"}) {
-    getters[key] = Empty;
-  }
-  getters["graphics_card_count"] = [] { return std::string("1"); };
+  using probes::GraphicInfo;
+  getters["graphics_type"] = GraphicField([](const GraphicInfo& g) { return g.opengl_renderer; });
+  getters["graphics_vendor"] = GraphicField([](const GraphicInfo& g) { return g.vendor_class; });
+  getters["opengl_version"] = GraphicField([](const GraphicInfo& g) { return g.opengl_version; });
+  getters["graphics_driver_version"] = GraphicField([](const GraphicInfo& g) { return g.opengl_driver_version; });
+  getters["graphics_driver_publish_date"] = GraphicField([](const GraphicInfo& g) { return g.opengl_driver_date; });
+  getters["graphics_card_count"] = GraphicField([](const GraphicInfo& g) { return std::to_string(g.card_count); });
+  getters["second_graphics_type"] = GraphicField([](const GraphicInfo& g) { return g.second_renderer; });
+  getters["second_graphics_vendor"] = GraphicField([](const GraphicInfo& g) { return g.second_vendor; });
+  getters["second_graphics_driver_version"] =
+      GraphicField([](const GraphicInfo& g) { return g.second_driver_version; });
+  getters["second_graphics_driver_publish_date"] =
+      GraphicField([](const GraphicInfo& g) { return g.second_driver_date; });
 }
 
 std::string CpuSpecialInstruction() {

@@ -9,6 +9,9 @@
 #include "base/registry.h"
 #include "base/system_probe.h"
 #include "base/text_conversion.h"
+#include "probes/duvex_loader.h"
+#include "probes/graphic_info.h"
+#include "probes/virtualization_probe.h"
 #include "report/init_report.h"
 #include "src/zephris_install/src/boot/setting_defaults.h"
 #include "vireon_sdk/src/report/vireon_client.h"
@@ -80,11 +83,13 @@ std::string UpperAscii(std::string text) {
 }
 
 // The GPU facts, once the detection has finished.
-void FillGraphicsEnvInfo(EnvInfo&) {}
-
-int32_t VirtualizationState() { return -2; }
-
-std::string DeviceIdLibraryId() { return {}; }
+void FillGraphicsEnvInfo(EnvInfo& info) {
+  probes::GraphicInfoDetector& detector = probes::GraphicInfoDetector::Instance();
+  detector.DetectAndWait();
+  const probes::GraphicInfo facts = detector.Snapshot();
+  info.graphics_vendor = facts.vendor_class;
+  info.graphics_model = facts.opengl_renderer;
+}
 
 }  // namespace
 
@@ -138,10 +143,10 @@ EnvInfo GetEnvInfo() {
   info.image_version = ComponentVersion(ComponentKind::kImage);
   info.main_version = base::WideToUtf8(paths.GetProductVersion());
   info.media_channel = std::to_string(static_cast<uint32_t>(paths.GetChannelId()));
-  info.vt_state = VirtualizationState();
+  info.vt_state = probes::GetVtState();
   info.login_openid.clear();
   info.login_type.clear();
-  info.duvex = DeviceIdLibraryId();
+  info.duvex = probes::GetDuvexId();
   info.region = UpperAscii(base::WideToUtf8(base::GetUserCountryCode()));
   info.is_auto_pre_download = ReadPreDownloadSwitch();
   info.is_open_market = base::IsProcessRunning(L"Quillorane.exe") != 0 ? 1 : 0;
