@@ -33,4 +33,5 @@ awk -v n="$n" -v r="$reporter" -v s="$straight" -v rh="$reporter_hand" -v sh="$s
   printf "  through the Reporter %9.0f events/s  | yardstick straight to the client %9.0f events/s  ratio %.2f\n",
          n / r, n / s, s / r
   printf "  hand-over (caller)   %9.0f events/s  | yardstick straight to the client %9.0f events/s\n", n / rh, n / sh
-  printf "  InitReport on the main thread %7.1f ms (aim < 20) | yardstick bare client start %7.1f ms\n", i, c }'
+  printf "  InitReport on the main thread %7.1f ms (aim < 20) | yardstick bare client start %7.1f ms  added %.1f ms\n",
+         i, c, i - c }'

@@ -19,6 +19,7 @@
 #include "report/stage_events.h"
 #include "src/zephris_install/src/global_config/global_config.h"
 #include "testing/telemetry/collector_rig.h"
+#include "testing/telemetry/store_file.h"
 #include "vireon_sdk/src/report/vireon_client.h"
 
 namespace {
@@ -274,6 +275,27 @@ TEST_F(EventsTest, ClicksCarryTheirKeysAndTheQuitConfirmationItsDuration) {
   EXPECT_EQ(Param(events[0], "source_card_id"), "installing_card");
   EXPECT_FALSE(events[1]["params"].contains("duration_time"));
   EXPECT_EQ(Param(events[2], "legacy"), "1");
+}
+
+// Shutdown as the installer runs it: the reporter hands its queue to the
+// client, the transport stops; an event a detached thread raises after that
+// is kept in the store for the next process, not dropped.
+TEST_F(EventsTest, EventsRaisedAfterShutdownAreKeptInTheStore) {
+  vireon::VireonConfig config = VireonClient::config();
+  zephris_report::Reporter& reporter = zephris_report::Reporter::Instance();
+  reporter.Init(config, {}, {});
+  reporter.Report("queued_at_start", {});
+  reporter.Uninit();
+  VireonClient::UninitSDK();
+  reporter.Report("raised_after_shutdown", {});
+  const auto events = Next(1);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(Code(events[0]), "queued_at_start");
+  bool stored = false;
+  for (const auto& row : telemetry_rig::ReadStore(telemetry_rig::StoreFile(db_->utf8(), key_))) {
+    stored = stored || row.event_code == "raised_after_shutdown";
+  }
+  EXPECT_TRUE(stored);
 }
 
 }  // namespace
