@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -19,6 +21,8 @@
 #include <vector>
 
 #include "base/product_log.h"
+#include "testing/telemetry/collector_rig.h"
+#include "vireon_sdk/src/report/vireon_client.h"
 #include "base/text_conversion.h"
 #include "src/zephris_install/src/global_config/global_config.h"
 #include "src/zephris_install/src/tool/tests/shell_test_product.h"
@@ -69,16 +73,52 @@ class InstallSilentTest : public ::testing::Test {
     ::CoUninitialize();
   }
 
-  // The "report" lines of the log, once it is closed.
+  // The events this process sent since the last call, in the order they were
+  // raised, as "report <event> <parameters as JSON>", once the run's last
+  // event (its completion or its failure) has reached the collector.
   std::vector<std::string> Reports() {
-    base::ProductLogger::GetInstance().Stop();
-    std::ifstream file(log_path_, std::ios::binary);
+    std::vector<nlohmann::json> mine;
+    telemetry_rig::WaitFor(
+        [&] {
+          mine.clear();
+          const auto events = collector_->Events();
+          for (size_t i = seen_; i < events.size(); ++i) {
+            if (events[i].value("app_key", "") == app_key_) mine.push_back(events[i]);
+          }
+          for (const auto& event : mine) {
+            const std::string code = event.value("event_code", "");
+            if (code == "dt_error" || (code == "common_action" && event["params"].value("state", "") == "complete")) {
+              return true;
+            }
+          }
+          return false;
+        },
+        std::chrono::seconds(20));
+    seen_ = collector_->Events().size();
+    std::sort(mine.begin(), mine.end(), [](const nlohmann::json& a, const nlohmann::json& b) {
+      return std::stoll(a["params"].value("seq", "0")) < std::stoll(b["params"].value("seq", "0"));
+    });
     std::vector<std::string> reports;
-    for (std::string line; std::getline(file, line);) {
-      const size_t at = line.find("]: report ");
-      if (at != std::string::npos) reports.push_back(line.substr(at + 3));
+    for (const auto& event : mine) {
+      reports.push_back("report " + event.value("event_code", "") + " " + event["params"].dump());
     }
     return reports;
+  }
+
+  // The real telemetry client, sending to the host build's collector under
+  // an app key of this process.
+  static void SetUpTestSuite() {
+    collector_ = new telemetry_rig::CollectorRig;
+    ASSERT_TRUE(collector_->Start("ok"));
+    db_ = new telemetry_rig::TempDir;
+    vireon::VireonConfig config;
+    config.app_key = app_key_ = "QLSILENT" + std::to_string(::GetCurrentProcessId());
+    config.db_path = db_->utf8();
+    VireonClient::InitSDK(config);
+  }
+  static void TearDownTestSuite() {
+    delete collector_;
+    delete db_;
   }
 
   static bool Has(const std::vector<std::string>& reports, const std::string& start) {
@@ -92,6 +132,10 @@ class InstallSilentTest : public ::testing::Test {
   fs::path log_path_;
   std::shared_ptr<InstallSilent> silent_ = std::make_shared<InstallSilent>();
   std::shared_ptr<EngineProbe> probe_ = std::make_shared<EngineProbe>();
+  size_t seen_ = 0;
+  static inline telemetry_rig::CollectorRig* collector_ = nullptr;
+  static inline telemetry_rig::TempDir* db_ = nullptr;
+  static inline std::string app_key_;
 };
 
 TEST_F(InstallSilentTest, EndsWithTheEnginesFinalStatus) {
