@@ -198,6 +198,10 @@ TEST_F(CollectorTest, BrokenSevenZipLibraryGivesFalse) {
 TEST_F(CollectorTest, OverlappingCollectionsEachWriteAWholePackage) {
   machine_.PlantSevenZipLibrary();
   PlantComponentLogs();
+  // Enough files that the collections' copying overlaps.
+  for (int i = 0; i < 300; ++i) {
+    WriteFile(machine_.data_root() / L"app" / L"logs" / L"many" / (L"m" + std::to_wstring(i) + L".log"), "many");
+  }
   bool written[4] = {};
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i) {
@@ -213,6 +217,7 @@ TEST_F(CollectorTest, OverlappingCollectionsEachWriteAWholePackage) {
         AsSet(ListPackage(package((L"QuilloraneDiagnosis-" + std::to_wstring(i) + L".7z").c_str())));
     EXPECT_TRUE(entries.count("diagnosis.log")) << i;
     EXPECT_TRUE(entries.count("[zephris-2.1.0.15]client.log")) << i;
+    EXPECT_TRUE(entries.count("[kesmo]m299.log")) << i;
     if (i == 0) first = entries;
     EXPECT_EQ(entries, first) << i;
   }
