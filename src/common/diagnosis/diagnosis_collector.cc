@@ -51,6 +51,8 @@ struct FolderEntry {
 // folder that cannot be listed is left out and logged; the walk goes on with
 // the rest, so one unreadable folder never ends a collection.
 void WalkFolder(const fs::path& folder, bool recursive, const std::function<void(const FolderEntry&)>& visit) {
+  // A relative path would list the current folder instead.
+  if (!folder.is_absolute()) return;
   WIN32_FIND_DATAW data;
   base::ScopedFindHandle find(::FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &data,
                                                  FindExSearchNameMatch, nullptr, 0));
@@ -68,6 +70,10 @@ void WalkFolder(const fs::path& folder, bool recursive, const std::function<void
     visit(entry);
     if (recursive && entry.IsFolder() && !entry.IsLink()) WalkFolder(entry.path, true, visit);
   } while (::FindNextFileW(find.Get(), &data));
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_NO_MORE_FILES) {
+    PRODUCT_LOG("listing of {} stopped: error {}", base::WideToUtf8(folder.wstring()), error);
+  }
 }
 
 // The attributes of `path` with links followed; empty when it does not exist
@@ -258,6 +264,7 @@ bool IsVersionString(std::string_view name) {
 }
 
 void CopyLogFolder(std::string_view tag, const fs::path& source, const fs::path& work_dir) {
+  if (!source.is_absolute()) return;  // a folder the path manager does not know
   const std::optional<DWORD> attributes = Attributes(source);
   if (!attributes) return;
   if ((*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
