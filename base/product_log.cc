@@ -18,6 +18,33 @@ std::uint32_t CachedProcessId() {
   return pid;
 }
 
+// Marks the threads that are inside the logger, where they may hold its
+// lock. A Win32 slot rather than thread_local: asking it allocates nothing,
+// so an exception handler can ask while the heap is in any state.
+DWORD InsideSlot() {
+  static const DWORD slot = ::TlsAlloc();
+  return slot;
+}
+
+class InsideMark {
+ public:
+  // Logging leaves the caller's GetLastError as it was.
+  InsideMark() noexcept : last_error_(::GetLastError()), previous_(::TlsGetValue(InsideSlot())) {
+    ::TlsSetValue(InsideSlot(), this);
+    ::SetLastError(last_error_);
+  }
+  ~InsideMark() {
+    ::TlsSetValue(InsideSlot(), previous_);
+    ::SetLastError(last_error_);
+  }
+  InsideMark(const InsideMark&) = delete;
+  InsideMark& operator=(const InsideMark&) = delete;
+
+ private:
+  DWORD last_error_;
+  void* previous_;
+};
+
 // <temp>\Orvalis\Quillorane, made a plain folder. Whatever stands in its place
 // (a file, or a link that may lead anywhere) is removed first; a link is
 // removed itself, never what it points to.
@@ -73,12 +100,21 @@ ProductLogger& ProductLogger::GetInstance() {
   return *instance;
 }
 
+bool ProductLogger::InsideOnThisThread() noexcept {
+  const DWORD last_error = ::GetLastError();
+  const DWORD slot = InsideSlot();
+  const bool inside = slot != TLS_OUT_OF_INDEXES && ::TlsGetValue(slot) != nullptr;
+  ::SetLastError(last_error);
+  return inside;
+}
+
 LogStartResult ProductLogger::Start(std::string_view name, std::ios_base::openmode mode) {
   return Start(name, mode, [](std::function<void()> writer) { return std::thread(std::move(writer)); });
 }
 
 LogStartResult ProductLogger::Start(std::string_view name, std::ios_base::openmode mode,
                                     const WriterStarter& start_writer) {
+  const InsideMark inside;
   std::lock_guard lifecycle(lifecycle_);
   if (writer_.joinable()) return LogStartResult::kAlreadyStarted;
 
@@ -109,6 +145,7 @@ LogStartResult ProductLogger::Start(std::string_view name, std::ios_base::openmo
 }
 
 void ProductLogger::Stop() {
+  const InsideMark inside;
   std::lock_guard lifecycle(lifecycle_);
   {
     // The end banner and the switch go together, so no record follows the
@@ -129,6 +166,7 @@ void ProductLogger::Stop() {
 }
 
 void ProductLogger::Push(std::string_view line) noexcept {
+  const InsideMark inside;
   if (!enabled_.load(std::memory_order_acquire)) return;
   std::lock_guard lock(mutex_);
   if (!enabled_.load(std::memory_order_relaxed)) return;
@@ -137,12 +175,14 @@ void ProductLogger::Push(std::string_view line) noexcept {
 }
 
 std::filesystem::path ProductLogger::path() const {
+  const InsideMark inside;
   std::lock_guard lock(mutex_);
   return path_;
 }
 
 void ProductLogger::Enqueue(const std::source_location& where, std::uint32_t thread_id,
                             std::string message) noexcept {
+  const InsideMark inside;
   const std::uint32_t pid = CachedProcessId();
   const std::string_view function = BareFunctionName(where.function_name());
   std::lock_guard lock(mutex_);
@@ -155,6 +195,7 @@ void ProductLogger::Enqueue(const std::source_location& where, std::uint32_t thr
 }
 
 void ProductLogger::WriterLoop() {
+  const InsideMark inside;
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] {

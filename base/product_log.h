@@ -83,6 +83,10 @@ class ProductLogger {
   // Queues one line as it stands, without a time stamp; dropped unless started.
   void Push(std::string_view line) noexcept;
 
+  // The calling thread is inside the logger (it may hold the queue's lock):
+  // an exception handler running there must not log. Keeps GetLastError.
+  static bool InsideOnThisThread() noexcept;
+
   // Full path of the log file; empty until Start.
   std::filesystem::path path() const;
 

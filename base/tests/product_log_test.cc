@@ -254,6 +254,19 @@ TEST_F(ProductLogTest, UnopenableFileIsNotAnError) {
   EXPECT_NE(ReadLog().find("]: goes to the file\n"), std::string::npos);
 }
 
+// A caller that logs between a failing call and its GetLastError still reads
+// its own error; and a thread is marked inside the logger only while in it.
+TEST_F(ProductLogTest, LoggingKeepsTheCallersLastError) {
+  Start();
+  ::SetLastError(ERROR_SHARING_VIOLATION);
+  PRODUCT_LOG("between a failure and its error code");
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(ProductLogger::InsideOnThisThread());
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  ProductLogger::GetInstance().Stop();
+  EXPECT_NE(ReadLog().find("]: between a failure and its error code\n"), std::string::npos);
+}
+
 std::chrono::system_clock::time_point LocalTime(int month, int day, int hour, int minute, int second,
                                                 int millisecond) {
   std::tm parts = {};

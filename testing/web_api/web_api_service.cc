@@ -245,6 +245,12 @@ void WebApiService::Install() {
       Refuse(res, 400, "not a multipart form");
       return;
     }
+    // A test refuses its own uploads by matching their remote path.
+    const std::optional<TestMode> mode = MatchedMode(req.get_param_value("remote_path"));
+    if (mode == TestMode::kServerError || mode == TestMode::kServerErrorOnce) {
+      Refuse(res, 503, "service unavailable");
+      return;
+    }
     json record = {{"remote_path", req.get_param_value("remote_path")}, {"parts", json::object()}};
     std::string file_bytes;
     bool has_file = false;

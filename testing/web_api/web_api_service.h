@@ -11,6 +11,9 @@
 // requests (a package name, a scene) then changes nothing for the tests that
 // share the service with it.
 //
+// The log upload is matched on its remote path: "server_error" (or
+// "server_error_once") refuses it with 503 and keeps nothing.
+//
 // Also for tests, and matched the same way: "POST /_rig/answer?match=<text>"
 // makes its own body the answer (HTTP 200) to such requests, so a client's
 // handling of odd answer shapes can be shown over the wire (an empty body

@@ -300,6 +300,23 @@ TEST_F(WebApiServiceTest, UploadIsKept) {
   EXPECT_EQ(kept["parts"]["cache-control:"], "no-cache");
 }
 
+// An upload whose remote path a test marked is refused and not kept; the
+// next one of another path is kept as usual.
+TEST_F(WebApiServiceTest, MarkedUploadIsRefused) {
+  auto client = Client();
+  ASSERT_EQ(client->Post("/_rig/mode?mode=server_error&match=refused.7z", "", "text/plain")->status, 200);
+  const httplib::MultipartFormDataItems items = {{"file", "bytes", "data", "application/octet-stream"}};
+  auto refused = client->Post("/upload/callback_log?remote_path=diag/refused.7z", items);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 503);
+  EXPECT_FALSE(std::filesystem::exists(root_ / "state" / "uploads" / "0001.json"));
+  auto kept = client->Post("/upload/callback_log?remote_path=diag/kept.7z", items);
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->status, 200);
+  std::ifstream record(root_ / "state" / "uploads" / "0001.json");
+  EXPECT_EQ(json::parse(record)["remote_path"], "diag/kept.7z");
+}
+
 // A file kept by the rig is served as it was given, with a status page
 // instead when asked, and a redirect names its target.
 TEST_F(WebApiServiceTest, RigFilesAndRedirects) {

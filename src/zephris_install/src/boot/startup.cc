@@ -12,6 +12,7 @@
 #include "base/text_conversion.h"
 #include "ipc/ipc_manager.h"
 #include "report/install_report.h"
+#include "src/common/diagnosis/crash_handler.h"
 #include "src/zephris_install/src/boot/install_resources.h"
 #include "src/zephris_install/src/global_config/client_state.h"
 #include "src/zephris_install/src/global_config/global_config.h"
@@ -80,7 +81,7 @@ bool Initialize(HINSTANCE) {
   AddFirewallRules();
   InitReport();
   if (!config.disable_self_update && HandOverToNewerInstaller()) return false;
-  ::AddVectoredExceptionHandler(0, ExceptionHandler);
+  ::AddVectoredExceptionHandler(0, diagnosis::ExceptionHandler);
   // The skinned windows' resources would be loaded here; the UI toolkit is
   // not part of this installer yet.
   if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
