@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui_toolkit/core/resource_source.h"
+#include "ui_toolkit/core/resource_reader.h"
 
 namespace SkinUI {
 

@@ -39,11 +39,8 @@ inline constexpr size_t kMaxResourceSize = 64u << 20;
 // ignored; else the file folder + name).
 ResourceReadUI ReadResource(const ResourceSourceUI& source, const wchar_t* name, size_t max_size,
                             std::vector<unsigned char>& bytes);
-// The same from the current source; false for any failure.
-bool ReadResourceBytes(const wchar_t* name, std::vector<unsigned char>& bytes);
 // The whole file at |path|; a file that is empty, larger than |max_size| or
 // shorter than its size is a failure.
 ResourceReadUI ReadFileBytes(const wchar_t* path, size_t max_size, std::vector<unsigned char>& bytes);
-bool ReadWholeFile(const wchar_t* path, std::vector<unsigned char>& bytes);
 
 }  // namespace SkinUI

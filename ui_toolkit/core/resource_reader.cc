@@ -1,4 +1,4 @@
-#include "ui_toolkit/core/resource_source.h"
+#include "ui_toolkit/core/resource_reader.h"
 
 #include <windows.h>
 
@@ -65,10 +65,6 @@ ResourceReadUI ReadFileBytes(const wchar_t* path, size_t max_size, std::vector<u
     return ResourceReadUI::kReadFailed;
   }
   return ResourceReadUI::kOk;
-}
-
-bool ReadWholeFile(const wchar_t* path, std::vector<unsigned char>& bytes) {
-  return ReadFileBytes(path, kMaxResourceSize, bytes) == ResourceReadUI::kOk;
 }
 
 ResourceReadUI ReadResource(const ResourceSourceUI& source, const wchar_t* name, size_t max_size,
