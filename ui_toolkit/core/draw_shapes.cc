@@ -117,7 +117,13 @@ BOOL WINAPI CUiDrawEngine::SoftAlphaBlend(HDC dest, int dx, int dy, int dw, int 
       const BYTE source_alpha = (blend.AlphaFormat & AC_SRC_ALPHA) ? s[3] : 255;
       double k = blend.SourceConstantAlpha * source_alpha / 255.0 / 255.0;
       if (k < 0) k = 0;
-      for (int c = 0; c < 3; ++c) d[c] = static_cast<BYTE>(s[c] * k + d[c] * (1.0 - k));
+      // The source is premultiplied: its colour takes the constant alpha
+      // only, or partly transparent pixels would be darkened twice.
+      const double source_weight = (blend.AlphaFormat & AC_SRC_ALPHA) ? blend.SourceConstantAlpha / 255.0 : k;
+      for (int c = 0; c < 3; ++c) {
+        const double v = s[c] * source_weight + d[c] * (1.0 - k);
+        d[c] = static_cast<BYTE>(v > 255.0 ? 255.0 : v);
+      }
     }
     ::BitBlt(dest, dx, dy, dw, dh, dst_dc, 0, 0, SRCCOPY);
     ::SelectObject(src_dc, old_src);

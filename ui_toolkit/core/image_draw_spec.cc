@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "ui_toolkit/core/dpi_helper.h"
+#include "ui_toolkit/core/paint_manager.h"
 
 namespace SkinUI {
 namespace {
@@ -52,6 +53,10 @@ void ImageDrawSpecUI::Reset() {
   szImage = CUiSize();
   rcPadding = CUiRect();
   sAlign.Empty();
+}
+
+void ImageDrawSpecUI::Parse(const wchar_t* description, const wchar_t* modifier, CPaintManagerUI* manager) {
+  Parse(description, modifier, manager != nullptr ? static_cast<const CDpiHelperUI*>(manager->GetDpiHelper()) : nullptr);
 }
 
 void ImageDrawSpecUI::Parse(const wchar_t* description, const wchar_t* modifier, const CDpiHelperUI* dpi) {

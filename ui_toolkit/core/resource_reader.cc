@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/scoped_handle.h"
+#include "ui_toolkit/core/paint_manager.h"
 
 namespace SkinUI {
 namespace {
@@ -85,6 +86,15 @@ ResourceReadUI ReadResource(const ResourceSourceUI& source, const wchar_t* name,
     bytes.clear();
     return ResourceReadUI::kReadFailed;
   }
+}
+
+ResourceSourceUI CurrentResourceSource() {
+  ResourceSourceUI source;
+  source.folder = CPaintManagerUI::GetResourcePath();
+  source.zip_name = CPaintManagerUI::GetResourceZipName();
+  source.zip_password = CPaintManagerUI::GetResourceZipPassword();
+  source.cached_zip = CPaintManagerUI::IsResourceZipCached() ? CPaintManagerUI::GetCachedResourceZip() : nullptr;
+  return source;
 }
 
 }  // namespace SkinUI

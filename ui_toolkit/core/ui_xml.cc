@@ -149,6 +149,10 @@ bool CUiXmlDocument::LoadFromMem(const unsigned char* bytes, size_t length, int 
   return Parse(std::move(text));
 }
 
+bool CUiXmlDocument::LoadFromFile(const wchar_t* name, int encoding) {
+  return LoadFromFile(CurrentResourceSource(), name, encoding);
+}
+
 bool CUiXmlDocument::LoadFromFile(const ResourceSourceUI& source, const wchar_t* name, int encoding) {
   Release();
   std::vector<unsigned char> bytes;
