@@ -218,6 +218,55 @@ TEST(DrawTextTest, GlyphReferenceDrawsOneCharacter) {
   EXPECT_EQ(0, CUiDrawEngine::MeasureText(plain.dc(), nullptr, L"A", 1).cx);
 }
 
+TEST(DrawTextTest, GdiplusTextDrawsAndMeasures) {
+  SkinWindow w(kPlainSkin);
+  ASSERT_TRUE(w.Open());
+  CPaintManagerUI& m = w.GetPaintManager();
+  m.SetGdiplusText(true);
+  Canvas c(200, 40);
+  RECT measure{0, 0, 200, 40};
+  CUiDrawEngine::DrawText(c.dc(), &m, measure, L"Wide text", 0xFF000000, 1, DT_SINGLELINE | DT_CALCRECT);
+  EXPECT_EQ(0, c.Inked()) << "measuring draws nothing";
+  EXPECT_GT(measure.right, 20);
+  EXPECT_LT(measure.right, 200);
+  EXPECT_GT(measure.bottom, 8);
+  RECT draw{0, 0, 200, 40};
+  CUiDrawEngine::DrawText(c.dc(), &m, draw, L"Wide text", 0xFFFF0000, 1, DT_SINGLELINE);
+  EXPECT_GT(c.Inked(), 20);
+  for (int y = 0; y < 40; ++y) {
+    for (int x = measure.right + 2; x < 200; ++x) ASSERT_EQ(0xFFFFFFu, c.At(x, y)) << x << "," << y;
+  }
+  // The background fill comes first.
+  Canvas filled(40, 20);
+  RECT box{0, 0, 40, 20};
+  CUiDrawEngine::FillAndDrawText(filled.dc(), &m, box, L"", 0xFF000000, 1, DT_SINGLELINE, 0xFF00FF00);
+  EXPECT_EQ(0x00FF00u, filled.At(20, 10));
+}
+
+TEST(DrawTextTest, ControlSnapshotsAreTinted) {
+  SkinWindow w(L"<Window size=\"100,60\"><VerticalLayout bkcolor=\"#FF0000FF\"/></Window>");
+  ASSERT_TRUE(w.Open());
+  CPaintManagerUI& m = w.GetPaintManager();
+  HBITMAP plain = CUiDrawEngine::GenerateControlBitmap(&m, m.GetRootControl(), RECT{10, 10, 30, 20}, 0);
+  HBITMAP tinted = CUiDrawEngine::GenerateWindowBitmap(&m, RECT{0, 0, 100, 60}, nullptr, 0x80FF0000);
+  ASSERT_NE(nullptr, plain);
+  ASSERT_NE(nullptr, tinted);
+  BITMAP info = {};
+  ASSERT_TRUE(::GetObjectW(plain, sizeof(info), &info));
+  EXPECT_EQ(20, info.bmWidth);
+  EXPECT_EQ(10, info.bmHeight);
+  ::GdiFlush();
+  const auto* px = static_cast<const uint32_t*>(info.bmBits);
+  EXPECT_EQ(0x0000FFu, px[5] & 0xFFFFFF);
+  ASSERT_TRUE(::GetObjectW(tinted, sizeof(info), &info));
+  const uint32_t mixed = static_cast<const uint32_t*>(info.bmBits)[100] & 0xFFFFFF;
+  EXPECT_GT((mixed >> 16) & 0xFF, 0x70u);
+  EXPECT_GT(mixed & 0xFF, 0x70u);
+  ::DeleteObject(plain);
+  ::DeleteObject(tinted);
+  EXPECT_EQ(nullptr, CUiDrawEngine::GenerateWindowBitmap(nullptr, RECT{0, 0, 10, 10}, nullptr, 0));
+}
+
 class HtmlTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -330,6 +379,22 @@ TEST_F(HtmlTextTest, DerivedFontsStayAliveTogether) {
   EXPECT_EQ(static_cast<int>(sizeof(lf)), ::GetObjectW(bold, sizeof(lf), &lf)) << "the bold font was freed";
   EXPECT_EQ(bold, m().GetFontByAttributes(base->sFontName.GetData(), base->iSize, true, false, false));
   EXPECT_NE(nullptr, m().GetFontByAttributes(base->sFontName.GetData(), base->iSize, false, false, true));
+}
+
+TEST_F(HtmlTextTest, EllipsisEndsALongRunInsideTheRectangle) {
+  Canvas c(300, 40);
+  RECT r{0, 0, 80, 40};
+  int none = 0;
+  CUiDrawEngine::DrawHtmlText(c.dc(), &m(), r, L"averyveryverylongwordthatcannotfit", 0xFF000000, nullptr, nullptr,
+                              none, 1, DT_SINGLELINE | DT_END_ELLIPSIS);
+  int inked_outside = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 80; x < 300; ++x) inked_outside += c.At(x, y) != 0xFFFFFF;
+  }
+  EXPECT_EQ(0, inked_outside);
+  // The last few pixels before the edge hold the dots: ink at the baseline only.
+  const RECT extent = Extent(L"averyveryverylongwordthatcannotfit", DT_SINGLELINE | DT_END_ELLIPSIS, 80);
+  EXPECT_LE(extent.right, 80);
 }
 
 TEST_F(HtmlTextTest, NothingForMissingArguments) {
