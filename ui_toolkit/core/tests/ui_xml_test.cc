@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "ui_toolkit/core/paint_manager.h"
 #include "ui_toolkit/core/tests/zip_builder.h"
 
 namespace SkinUI {
@@ -229,6 +230,21 @@ TEST_F(UiXmlFileTest, EntriesOfAZipFileInTheResourceFolder) {
     EXPECT_FALSE(doc.LoadFromFile(Source(c.zip), c.name));
     EXPECT_STREQ(c.error, doc.GetLastErrorMessage()) << c.name;
   }
+}
+
+// Without an explicit source the paint manager's settings say where skins are.
+TEST_F(UiXmlFileTest, ThePaintManagersResourceFolderAndZip) {
+  Write(L"plain.xml", "<Plain/>");
+  CPaintManagerUI::SetResourcePath(folder_.wstring().c_str());
+  CUiXmlDocument doc;
+  ASSERT_TRUE(doc.LoadFromFile(L"plain.xml")) << doc.GetLastErrorMessage();
+  EXPECT_STREQ(L"Plain", doc.GetRoot().GetName());
+  const std::string zip = testing::BuildZip({{.name = "skin/zipped.xml", .data = "<Zipped/>"}}).bytes;
+  CPaintManagerUI::SetResourceZipFromMemory(zip.data(), static_cast<unsigned>(zip.size()));
+  ASSERT_TRUE(doc.LoadFromFile(L"skin\\zipped.xml")) << doc.GetLastErrorMessage();
+  EXPECT_STREQ(L"Zipped", doc.GetRoot().GetName());
+  EXPECT_FALSE(doc.LoadFromFile(L"plain.xml"));
+  EXPECT_STREQ(L"Could not find ziped file", doc.GetLastErrorMessage());
 }
 
 }  // namespace
