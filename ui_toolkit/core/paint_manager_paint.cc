@@ -124,8 +124,6 @@ bool CPaintManagerUI::HandlePaint() {
   RECT paint{};
   if (!::GetUpdateRect(hwnd_, &paint, FALSE)) return true;
 
-  if (focus_needed_) SetNextTabControl(true);
-
   bool laid_out = false;
   if (update_needed_) {
     update_needed_ = false;
@@ -160,6 +158,11 @@ bool CPaintManagerUI::HandlePaint() {
     }
     root_->SetPos(client, true);
   }
+
+  // The deferred Tab move runs once the tree is laid out: asked before the
+  // layout it would only defer itself again, and the invalidation it makes
+  // then would be swallowed by this pass's BeginPaint.
+  if (focus_needed_) SetNextTabControl(true);
 
   if (layered_) {
     const LONG_PTR ex_style = ::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);

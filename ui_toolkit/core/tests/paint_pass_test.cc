@@ -47,9 +47,12 @@ TEST(PaintPassTest, FillsLandWhereTheLayoutPutTheControls) {
   EXPECT_EQ(0x002060C0u, w.PixelAt(150, 12) & 0xFFFFFF);   // the title bar, right of its text
   EXPECT_EQ(0x00804000u, w.PixelAt(8, 44) & 0xFFFFFF);     // the border of the yellow box
   EXPECT_EQ(0x00FFD040u, w.PixelAt(100, 54) & 0xFFFFFF);   // its inside
+  // A button in a horizontal layout keeps its measured single-line height.
   const RECT ok = w.Find(L"ok")->GetPos();
-  EXPECT_EQ(RECT({122, 78, 192, 106}).left, ok.left);
-  EXPECT_EQ(106, ok.bottom);
+  EXPECT_EQ(122, ok.left);
+  EXPECT_EQ(70, ok.top);
+  EXPECT_EQ(192, ok.right);
+  EXPECT_EQ(94, ok.bottom);
 }
 
 TEST(PaintPassTest, WindowInitComesOnceBeforeTheFirstFrameAndWindowSizeAfterEachLayout) {
@@ -74,17 +77,20 @@ TEST(PaintPassTest, WindowInitComesOnceBeforeTheFirstFrameAndWindowSizeAfterEach
   EXPECT_EQ(260, w.GetPaintManager().GetOffscreenSize().cx);  // rebuilt at the new size
 }
 
-TEST(PaintPassTest, LayeredWindowKeepsPureBlackTransparentAndDarkGreyOpaque) {
+TEST(PaintPassTest, LayeredWindowKeepsGdiBlackTransparentAndDarkGreyOpaque) {
+  // Side borders are drawn with GDI pens, which leave alpha at 0.
   SkinWindow w(
       L"<Window size=\"60,20\" bktrans=\"true\"><HorizontalLayout>"
-      L"<Control width=\"20\" bkcolor=\"#FF000000\"/><Control width=\"20\" bkcolor=\"#FF101010\"/><Control/>"
-      L"</HorizontalLayout></Window>");
+      L"<Control width=\"20\" bordercolor=\"#FF000000\" leftbordersize=\"4\"/>"
+      L"<Control width=\"20\" bordercolor=\"#FF101010\" leftbordersize=\"4\"/>"
+      L"<Control bkcolor=\"#FF000000\"/></HorizontalLayout></Window>");
   ASSERT_TRUE(w.Open());
   ASSERT_TRUE(w.GetPaintManager().IsLayered());
   EXPECT_NE(0, ::GetWindowLongPtrW(w.Hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
-  EXPECT_EQ(0x00000000u, w.PixelAt(10, 10));  // pure black stays transparent
-  EXPECT_EQ(0xFF101010u, w.PixelAt(30, 10));  // dark grey becomes opaque
-  EXPECT_EQ(0x00000000u, w.PixelAt(50, 10));  // nothing drawn: transparent
+  EXPECT_EQ(0x00000000u, w.PixelAt(0, 10));   // GDI's pure black stays transparent
+  EXPECT_EQ(0xFF101010u, w.PixelAt(20, 10));  // GDI's dark grey becomes opaque
+  EXPECT_EQ(0x00000000u, w.PixelAt(10, 10));  // nothing drawn: transparent
+  EXPECT_EQ(0xFF000000u, w.PixelAt(50, 10));  // an opaque black fill is opaque
 }
 
 TEST(PaintPassTest, SetLayeredOnAChildWindowChangesNothing) {
