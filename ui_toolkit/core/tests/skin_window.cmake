@@ -20,6 +20,7 @@ ql_add_gtest(ui_skin_window_test
     ${CMAKE_CURRENT_LIST_DIR}/layout_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/skin_builder_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/paint_pass_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/shadow_and_window_test.cc
   LIBS ql_ui_skin_test_support
   LOCKS ql_ui_foreground
   ENV ${QL_UI_GOLDEN_ENV})
