@@ -298,9 +298,9 @@ fi
 section "telemetry the collector stored"
 events=$("$collector" --dump --db "$run/collector.db" 2>/dev/null || true)
 if [ -z "$events" ]; then
-  echo "  (none: the installer's telemetry goes to the product log until its reporter is wired to the collector)"
+  echo "  (none arrived; the collector's own log: $run/collector.log)"
 else
   echo "  $(wc -l <<<"$events") event(s):"
-  cut -c 1-140 <<<"$events" | sed 's/^/  /' | head -n 20 || true
+  cut -c 1-140 <<<"$events" | sed 's/^/  /' | head -n 40 || true
 fi
 exit "$code"

@@ -7,10 +7,17 @@
 #include <set>
 #include <string>
 
+#include <psapi.h>
+
 #include "base/path_manager.h"
+#include "base/process_util.h"
 #include "base/product_log.h"
 #include "base/system_probe.h"
+#include "base/scoped_handle.h"
 #include "base/text_conversion.h"
+#include "probes/graphic_info.h"
+#include "probes/process_usage.h"
+#include "probes/system_info.h"
 #include "src/common/diagnosis/diagnosis_collector.h"
 #include "src/common/diagnosis/display_devices.h"
 #include "vireon_sdk/src/report/vireon_client.h"
@@ -52,6 +59,11 @@ int SystemCpuUsage() {
   return usage;
 }
 
+// "<name> cpu:<usage> private memory:<KiB>".
+std::string ProcessLine(std::wstring_view name, int32_t usage, uint64_t private_kib) {
+  return base::WideToAnsi(name) + " cpu:" + std::to_string(usage) + " private memory:" + std::to_string(private_kib);
+}
+
 }  // namespace
 
 void WriteDiagnosisLog(const std::filesystem::path& work_dir) {
@@ -77,10 +89,32 @@ void WriteDiagnosisLog(const std::filesystem::path& work_dir) {
   line("AboxVersion: " + base::WideToUtf8(paths.GetComponentVersion(base::ComponentKind::kBox)));
   line("GUID: " + VireonClient::VireonDeviceId());
   line("ChannelId: " + std::to_string(static_cast<uint32_t>(paths.GetChannelId())));
-  // The system information pairs of the GPU detector and the per-process
-  // CPU and private-memory lines come from the system probes, which this
-  // report does not reach yet.
   line("env detect desc: ");
+  probes::GraphicInfoDetector& detector = probes::GraphicInfoDetector::Instance();
+  detector.DetectAndWait();
+  for (const auto& [key, value] : probes::BuildSystemInfoText(detector.Snapshot().opengl_version)) {
+    line(base::WideToAnsi(key) + ": " + base::WideToAnsi(value));
+  }
+  for (const wchar_t* name : {L"TuvoBoxHeadless.exe", L"QuilloraneEmulator.exe", L"Quillorane.exe"}) {
+    uint64_t private_kib = 0;
+    for (HANDLE raw : base::OpenProcessesByName(name)) {
+      const base::ScopedKernelHandle process(raw);
+      private_kib += probes::GetProcessPrivateMemory(process.Get());
+    }
+    line(ProcessLine(name, probes::GetProcessUsage(base::IsProcessRunning(name)), private_kib));
+  }
+  // Processes of these names may belong to other software: only the
+  // product's own (a main module path holding "Zephris") are described.
+  for (const wchar_t* name : {L"ParlioAppEx.exe", L"ParlioAppHost.exe"}) {
+    for (HANDLE raw : base::OpenProcessesByName(name)) {
+      const base::ScopedKernelHandle process(raw);
+      char path[MAX_PATH] = {};
+      if (::K32GetModuleFileNameExA(process.Get(), nullptr, path, MAX_PATH) == 0) continue;
+      if (std::string_view(path).find("Zephris") == std::string_view::npos) continue;
+      line(ProcessLine(name, probes::GetProcessUsage(::GetProcessId(process.Get())),
+                       probes::GetProcessPrivateMemory(process.Get())));
+    }
+  }
   line("system cpu usage:" + std::to_string(SystemCpuUsage()));
 }
 

@@ -14,6 +14,7 @@
 #include "base/registry.h"
 #include "base/system_probe.h"
 #include "base/text_conversion.h"
+#include "probes/system_info.h"
 #include "src/common/diagnosis/tests/diagnosis_rig.h"
 #include "vireon_sdk/src/report/vireon_client.h"
 
@@ -141,6 +142,23 @@ TEST_F(CollectorTest, DiagnosisLogHasItsLinesInOrder) {
   EXPECT_EQ(*next++, "GUID: " + VireonClient::VireonDeviceId());
   EXPECT_EQ(*next++, "ChannelId: 4294967280");
   EXPECT_EQ(*next++, "env detect desc: ");
+  // The system section: one "label: value" line per pair of the system probes.
+  const probes::SystemInfoList system = probes::BuildSystemInfoText("");
+  ASSERT_FALSE(system.empty());
+  for (const auto& [label, value] : system) {
+    ASSERT_NE(next, lines.end());
+    EXPECT_EQ(next->rfind(base::WideToAnsi(label) + ": ", 0), 0u) << *next;
+    ++next;
+  }
+  // The product's processes: none of this name runs on a test machine.
+  ASSERT_NE(next, lines.end());
+  EXPECT_EQ(*next++, "TuvoBoxHeadless.exe cpu:-1 private memory:0");
+  for (const char* name : {"QuilloraneEmulator.exe cpu:", "Quillorane.exe cpu:"}) {
+    ASSERT_NE(next, lines.end());
+    EXPECT_EQ(next->rfind(name, 0), 0u) << *next;
+    EXPECT_NE(next->find(" private memory:"), std::string::npos) << *next;
+    ++next;
+  }
   ASSERT_NE(next, lines.end());
   EXPECT_EQ(next->rfind("system cpu usage:", 0), 0u) << *next;
   const int usage = std::stoi(next->substr(17));
