@@ -28,3 +28,23 @@ target_compile_definitions(installer_e2e_test PRIVATE
   QL_NETFW_STAND_IN="$<TARGET_FILE:ql_netfw_stand_in>"
   QL_RECORD_PEER_EXE="$<TARGET_FILE:record_peer>"
   QL_IPC_RECORD_SENDER="$<TARGET_FILE:ipc_record_sender>")
+
+# A silent install with a client executable whose OpenGL check never answers,
+# planted where the start-up probe looks for it.
+ql_add_gtest(installer_probe_delay_test
+  SOURCES installer_probe_delay_test.cc
+  LIBS ql_net ql_base ql_install_record_stamp ql_testing_process ql_testing_telemetry ole32 uuid shell32
+  FIXTURES web_api web_api_ca http_nginx http_fault installer_e2e_archives
+  LOCKS quillorane_product firewall_policy_class installer_single_instance shell_link_folders
+        registry_uninstall_quillorane registry_url_protocol_quillorane registry_apk_association ipc_clients
+        hkcu_api_debug_mode quillorane_client_process collector8081
+  ENV ${QL_HTTP_RIG_ENV} http_proxy= https_proxy= HTTP_PROXY= HTTPS_PROXY=
+  TIMEOUT 600)
+add_dependencies(installer_probe_delay_test QuilloraneInstaller ql_netfw_stand_in record_peer ipc_record_sender
+                 ql_demo_components ql_quilloranix_double)
+target_compile_definitions(installer_probe_delay_test PRIVATE
+  QL_INSTALLER_EXE="$<TARGET_FILE:QuilloraneInstaller>"
+  QL_NETFW_STAND_IN="$<TARGET_FILE:ql_netfw_stand_in>"
+  QL_RECORD_PEER_EXE="$<TARGET_FILE:record_peer>"
+  QL_IPC_RECORD_SENDER="$<TARGET_FILE:ipc_record_sender>"
+  QL_QUILLORANIX_DOUBLE_PATH="$<TARGET_FILE:ql_quilloranix_double>")
