@@ -83,9 +83,9 @@ TEST_F(InstallerProbeDelayTest, HangingOpenglCheckDoesNotHoldTheSilentInstall) {
   InstallerRun run;
   ASSERT_TRUE(run.Start(installer_, SilentArguments()));
   // The double lives two minutes; an install that waited for its check
-  // would end after it. (The component request's environment record does
-  // wait for the check's two brief waits, about ten seconds, before it goes
-  // out: bounded, but not free.)
+  // would end after it. The check runs on the start-up probe thread only:
+  // the environment record of the web requests takes the facts as they
+  // stand instead of waiting through the check's two brief runs.
   const std::optional<DWORD> exit_code = run.Wait(240000);
   ASSERT_EQ(exit_code, std::optional<DWORD>(0u)) << NewLog();
 

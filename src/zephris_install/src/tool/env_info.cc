@@ -82,11 +82,12 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
-// The GPU facts, once the detection has finished.
+// The graphics facts as they stand: those stored by an earlier run, or those
+// of a detection the start-up probe thread has finished. A record never waits
+// for the client's OpenGL check, whose two brief runs can take ten seconds
+// when the check hangs; every web request of the install would wait behind it.
 void FillGraphicsEnvInfo(EnvInfo& info) {
-  probes::GraphicInfoDetector& detector = probes::GraphicInfoDetector::Instance();
-  detector.DetectAndWait();
-  const probes::GraphicInfo facts = detector.Snapshot();
+  const probes::GraphicInfo facts = probes::GraphicInfoDetector::Instance().Snapshot();
   info.graphics_vendor = facts.vendor_class;
   info.graphics_model = facts.opengl_renderer;
 }
@@ -123,7 +124,6 @@ void FillStaticEnvInfo() {
   base::GetCpuBrand(vendor, brand);
   info.cpu_model = brand;
   info.cpu_vendor = CpuVendorName(vendor);
-  FillGraphicsEnvInfo(info);
   info.guid = VireonClient::VireonDeviceId();
 }
 
@@ -134,6 +134,7 @@ EnvInfo GetEnvInfo() {
   std::call_once(filled, FillStaticEnvInfo);
   EnvInfo info;
   CopyStaticEnvInfo(info);
+  FillGraphicsEnvInfo(info);
   PathManager& paths = PathManager::GetInstance();
   info.abox_version = ComponentVersion(ComponentKind::kBox);
   info.zephris_version = ComponentVersion(ComponentKind::kClient);
