@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -349,6 +350,11 @@ TEST(ShmRingTest, ForcedWritesNeverHandOutTornElements) {
   std::vector<RingCursor> cursors;
   for (uint32_t r = 0; r < kReaders; ++r) cursors.push_back(Join(ring.get()));
   std::atomic<uint32_t> writers_done{0};
+  // Set once every writer has pushed (or given up on) its last element. The
+  // readers wait for that, not for a fixed time: under load, writers stalled
+  // past the takeover time lose a second each, and a reader that stopped
+  // before the last elements were even sent would be called deaf.
+  std::atomic<uint32_t> writers_ended{0};
   std::vector<std::string> failures(kReaders);
   std::vector<uint32_t> rejoins(kReaders, 0);
   std::vector<std::thread> threads;
@@ -360,8 +366,11 @@ TEST(ShmRingTest, ForcedWritesNeverHandOutTornElements) {
       uint64_t taken = 0;
       ElementSnapshot element;
       RingCursor& cursor = cursors[r];
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-      while (finished < kWriters && std::chrono::steady_clock::now() < deadline) {
+      std::optional<std::chrono::steady_clock::time_point> deadline;
+      while (finished < kWriters && (!deadline || std::chrono::steady_clock::now() < *deadline)) {
+        if (!deadline && writers_ended.load() == kWriters) {
+          deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        }
         const PopResult result = PopElement(ring.get(), cursor, &element);
         if (result == PopResult::kSkipped) continue;
         if (result == PopResult::kNothing && HoldsReceiverBit(ring.get(), cursor.bit)) {
@@ -411,6 +420,7 @@ TEST(ShmRingTest, ForcedWritesNeverHandOutTornElements) {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
       while (!Push(ring.get(), w, kLast) && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+      writers_ended.fetch_add(1);
     });
   }
   for (auto& thread : threads) thread.join();
