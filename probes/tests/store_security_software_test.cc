@@ -51,13 +51,18 @@ TEST_P(StoreDetectionTest, FirstReadStartsTheDetectionOnce) {
 
   std::atomic<int> calls{0};
   std::atomic<bool> answered{false};
+  // The Security Center answers only once both reads are done: an answer at
+  // once could land between the detection's start and the first read.
+  std::atomic<bool> may_answer{false};
   SecuritySoftwareProbe probe(key, [&, names = c.display_names, complete = c.complete] {
     ++calls;
+    for (int i = 0; i < 1500 && !may_answer; ++i) ::Sleep(10);
     answered = true;
     return AntivirusProducts{names, complete};
   });
   EXPECT_EQ(probe.GetType(), c.stored_before ? static_cast<uint32_t>(*c.stored_before) : 0u);
   EXPECT_EQ(probe.GetType(), c.stored_before ? static_cast<uint32_t>(*c.stored_before) : 0u);
+  may_answer = true;
 
   for (int i = 0; i < 1500 && !answered; ++i) ::Sleep(20);
   ASSERT_TRUE(answered.load());
