@@ -11,8 +11,11 @@
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
 #include "ui_toolkit/controls/scroll_bar.h"
+#include "ui_toolkit/core/child_layout.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
+#include "ui_toolkit/core/tab_layout.h"
+#include "ui_toolkit/core/tile_layout.h"
 #include "ui_toolkit/core/vertical_layout.h"
 
 namespace SkinUI {
@@ -48,10 +51,16 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
+  RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);
+  RegisterControl(L"CTabLayoutUI", &Create<CTabLayoutUI>);
+  RegisterControl(L"CChildLayoutUI", &Create<CChildLayoutUI>);
   // Short element names of the common containers.
   RegisterControl(L"CBoxUI", &Create<CContainerUI>);
   RegisterControl(L"CHBoxUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVBoxUI", &Create<CVerticalLayoutUI>);
+  RegisterControl(L"CTabBoxUI", &Create<CTabLayoutUI>);
+  RegisterControl(L"CTileBoxUI", &Create<CTileLayoutUI>);
+  RegisterControl(L"CChildBoxUI", &Create<CChildLayoutUI>);
 }
 
 void CControlFactory::RegisterControl(const wchar_t* class_name, ControlCreator creator) {
