@@ -4,6 +4,7 @@
 #include <cwctype>
 #include <new>
 
+#include "ui_toolkit/controls/animation_tab_layout.h"
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
 #include "ui_toolkit/controls/edit.h"
@@ -54,6 +55,7 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);
   RegisterControl(L"CTabLayoutUI", &Create<CTabLayoutUI>);
   RegisterControl(L"CChildLayoutUI", &Create<CChildLayoutUI>);
+  RegisterControl(L"CAnimationTabLayoutUI", &Create<CAnimationTabLayoutUI>);
   // Short element names of the common containers.
   RegisterControl(L"CBoxUI", &Create<CContainerUI>);
   RegisterControl(L"CHBoxUI", &Create<CHorizontalLayoutUI>);
