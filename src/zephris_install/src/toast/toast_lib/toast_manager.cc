@@ -475,6 +475,12 @@ bool ToastManager::hideToast(std::int64_t id) {
 
 void ToastManager::clearToasts() {
   if (!book_) return;
+  {
+    // Nothing to take off: the runtime is not asked for a notifier, which
+    // at process exit may no longer be there to ask.
+    std::lock_guard lock(book_->lock);
+    if (book_->toasts.empty()) return;
+  }
   bool ok = false;
   ScopedComPtr<abi::IToastNotifier> notifier = getNotifier(&ok);
   if (!ok) return;
