@@ -26,8 +26,8 @@ std::wstring Text(HSTRING s) {
   return raw == nullptr ? std::wstring() : std::wstring(raw, length);
 }
 
-// IUnknown and IInspectable for a class whose interfaces are listed in
-// `Answers`; the count is shared by all of them.
+// IUnknown and IInspectable for a class of the interfaces it derives from
+// (narrowed by `Answers`); one count for all of them.
 template <typename Self, typename First, typename... Rest>
 class Object : public First, public Rest... {
  public:

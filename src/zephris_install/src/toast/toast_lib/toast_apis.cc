@@ -10,8 +10,11 @@ namespace {
 ToastApis g_apis;
 std::mutex g_load_lock;
 
+// A slot once bound is never written again: other threads read the
+// pointers without the lock.
 template <typename Fn>
 bool Bind(HMODULE module, const char* name, Fn& slot) {
+  if (slot != nullptr) return true;
   if (module == nullptr) return false;
   FARPROC proc = ::GetProcAddress(module, name);
   if (proc == nullptr) return false;

@@ -227,6 +227,16 @@ TEST_F(ToastManagerTest, IgnorePolicyLeavesTheStartMenuAlone) {
   EXPECT_FALSE(fs::exists(LinkPath()));
 }
 
+TEST_F(ToastManagerTest, RequireExistingPolicyNeverWritesAShortcut) {
+  Manager manager;
+  manager.setShortcutPolicy(ToastLib::kShortcutRequireNoCreate);
+  ToastManager::ToastError error = ToastManager::kNoError;
+  EXPECT_FALSE(manager.initialize(&error));
+  EXPECT_EQ(error, ToastManager::kShellLinkNotCreated);
+  EXPECT_FALSE(fs::exists(LinkPath()));
+  EXPECT_FALSE(manager.isInitialized());
+}
+
 TEST_F(ShownToastTest, NullHandlerIsRefused) {
   ToastManager::ToastError error = ToastManager::kNoError;
   EXPECT_EQ(manager_.showToast(ToastTemplate{}, nullptr, &error), -1);
