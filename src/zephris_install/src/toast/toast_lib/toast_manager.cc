@@ -495,10 +495,4 @@ void ToastManager::clearToasts() {
   }
 }
 
-std::size_t ToastManager::recordedToasts() const {
-  if (!book_) return 0;
-  std::lock_guard lock(book_->lock);
-  return book_->toasts.size();
-}
-
 }  // namespace ToastLib

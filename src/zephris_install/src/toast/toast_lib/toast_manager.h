@@ -95,9 +95,6 @@ class ToastManager {
   static HRESULT setImageField(std::wstring_view path, bool generic, bool circle, abi::IXmlDocument* document);
   static HRESULT setHeroImage(std::wstring_view path, bool inline_image, abi::IXmlDocument* document);
 
-  // How many toasts are recorded (shown and not yet erased).
-  std::size_t recordedToasts() const;
-
  protected:
   ToastManager();
 

@@ -161,7 +161,6 @@ TEST_F(ToastManagerTest, WithoutRuntimeClassesToastsFailButNothingElseDoes) {
   EXPECT_TRUE(calls->destroyed);
   EXPECT_FALSE(manager.hideToast(1));
   manager.clearToasts();
-  EXPECT_EQ(manager.recordedToasts(), 0u);
 }
 
 TEST_F(ToastManagerTest, ShowBeforeInitializeDestroysTheHandler) {
@@ -259,7 +258,6 @@ TEST_F(ShownToastTest, ShownToastCarriesTheDocumentUnderTheAppId) {
       << stand_in_.ShownXml(0);
   EXPECT_EQ(stand_in_.Expiration(0), -1);
   EXPECT_EQ(stand_in_.HandlerCount(0), 3);
-  EXPECT_EQ(manager_.recordedToasts(), 1u);
   EXPECT_FALSE(calls->destroyed) << "the registered delegates hold the handler";
 }
 
@@ -331,10 +329,8 @@ TEST_F(ShownToastTest, AnEventErasesTheToastThatFiredBefore) {
   ASSERT_GE(Show(first), 0);
   ASSERT_GE(Show(second), 0);
   ASSERT_HRESULT_SUCCEEDED(stand_in_.Fire(0, kStandInActivated, nullptr));
-  EXPECT_EQ(manager_.recordedToasts(), 2u) << "a delegate never unregisters inside its own event";
-  EXPECT_EQ(stand_in_.HandlerCount(0), 3);
+  EXPECT_EQ(stand_in_.HandlerCount(0), 3) << "a delegate never unregisters inside its own event";
   ASSERT_HRESULT_SUCCEEDED(stand_in_.Fire(1, kStandInFailed));
-  EXPECT_EQ(manager_.recordedToasts(), 1u);
   EXPECT_EQ(stand_in_.HandlerCount(0), 0);
   EXPECT_EQ(stand_in_.HandlerCount(1), 3);
 }
@@ -343,13 +339,12 @@ TEST_F(ShownToastTest, HideTakesTheToastOffAndForgetsIt) {
   auto calls = std::make_shared<Calls>();
   const std::int64_t id = Show(calls);
   ASSERT_GE(id, 0);
-  EXPECT_FALSE(manager_.hideToast(id + 1 > 0xFFFFFFFFll ? 0 : id + 1));
+  EXPECT_FALSE(manager_.hideToast(-5)) << "no toast has a negative id";
   // The stand-in reports the dismissal from inside Hide, as the platform may.
   EXPECT_TRUE(manager_.hideToast(id));
   EXPECT_EQ(stand_in_.HiddenCount(), 1);
   EXPECT_EQ(calls->Take(), std::vector<std::string>{"dismissed 1"});
-  EXPECT_EQ(manager_.recordedToasts(), 0u);
-  EXPECT_FALSE(manager_.hideToast(id));
+  EXPECT_FALSE(manager_.hideToast(id)) << "forgotten";
 }
 
 TEST_F(ShownToastTest, RefusedToastStaysRecorded) {
@@ -357,9 +352,9 @@ TEST_F(ShownToastTest, RefusedToastStaysRecorded) {
   ToastManager::ToastError error = ToastManager::kNoError;
   EXPECT_EQ(manager_.showToast(ToastTemplate{}, new RecordingHandler(std::make_shared<Calls>()), &error), -1);
   EXPECT_EQ(error, ToastManager::kNotDisplayed);
-  EXPECT_EQ(manager_.recordedToasts(), 1u);
+  // Still recorded: clearing takes it off the screen.
   manager_.clearToasts();
-  EXPECT_EQ(manager_.recordedToasts(), 0u);
+  EXPECT_EQ(stand_in_.HiddenCount(), 1);
 }
 
 TEST_F(ShownToastTest, HandlerLivesUntilTheLastDelegateLetsGo) {
@@ -391,7 +386,6 @@ TEST_F(ShownToastTest, EventsOfManyToastsAtOnce) {
   auto last = std::make_shared<Calls>();
   ASSERT_GE(Show(last), 0);
   ASSERT_HRESULT_SUCCEEDED(stand_in_.Fire(kToasts, kStandInFailed));
-  EXPECT_EQ(manager_.recordedToasts(), 1u);
   for (int i = 0; i < kToasts; ++i) EXPECT_EQ(stand_in_.HandlerCount(i), 0) << i;
 }
 
