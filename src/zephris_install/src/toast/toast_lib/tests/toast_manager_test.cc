@@ -2,7 +2,8 @@
 // the test prefix for the cases that need them) and the real shell links of
 // the prefix. Wine keeps no AppUserModel id in a link: its property store
 // takes the value and stores nothing, and reading it fails, so a shortcut
-// that exists is never found right and is written anew every time.
+// that exists is never found right and is written anew every time. The
+// cases about the id itself register the rig's shell link, which keeps it.
 #include "src/zephris_install/src/toast/toast_lib/toast_manager.h"
 
 #include <windows.h>
@@ -16,11 +17,16 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/registry.h"
+#include "base/tests/settings_test_util.h"
 #include "src/zephris_install/src/toast/toast_lib/tests/toast_rig.h"
+#include "testing/shell_link/shell_link_stand_in.h"
 
 namespace {
 
@@ -234,6 +240,103 @@ TEST_F(ToastManagerTest, RequireExistingPolicyNeverWritesAShortcut) {
   EXPECT_EQ(error, ToastManager::kShellLinkNotCreated);
   EXPECT_FALSE(fs::exists(LinkPath()));
   EXPECT_FALSE(manager.isInitialized());
+}
+
+// The rig's shell link in place of Wine's for one case; a case that died
+// with it registered is undone first.
+class ShortcutIdTest : public ToastManagerTest {
+ protected:
+  static constexpr wchar_t kBackupKey[] = L"Software\\QlTest\\ShellLinkClassBackup";
+  static std::wstring Server() { return std::wstring(kShellLinkClassKey) + L"\\InprocServer32"; }
+
+  void SetUp() override {
+    ToastManagerTest::SetUp();
+    if (!settings_test::KeyExists(HKEY_CURRENT_USER, kBackupKey)) {
+      for (const wchar_t* name : {L"", L"ThreadingModel"}) {
+        const settings_test::RawValue value = settings_test::GetRawValue(HKEY_LOCAL_MACHINE, Server(), name);
+        ASSERT_TRUE(value.found);
+        settings_test::SetString(HKEY_CURRENT_USER, kBackupKey, *name ? name : L"Server",
+                                 settings_test::RawText(value));
+      }
+    }
+    base::DeleteRegTree(HKEY_CURRENT_USER, kShellLinkStandInKey);
+    settings_test::SetString(HKEY_LOCAL_MACHINE, Server(), L"", testing_process::DosPath(QL_SHELL_LINK_STAND_IN));
+    settings_test::SetString(HKEY_LOCAL_MACHINE, Server(), L"ThreadingModel", L"Both");
+  }
+  void TearDown() override {
+    for (const wchar_t* name : {L"", L"ThreadingModel"}) {
+      const settings_test::RawValue value =
+          settings_test::GetRawValue(HKEY_CURRENT_USER, kBackupKey, *name ? name : L"Server");
+      ASSERT_TRUE(value.found);
+      settings_test::SetString(HKEY_LOCAL_MACHINE, Server(), name, settings_test::RawText(value));
+    }
+    base::DeleteRegTree(HKEY_CURRENT_USER, kBackupKey);
+    base::DeleteRegTree(HKEY_CURRENT_USER, kShellLinkStandInKey);
+    ToastManagerTest::TearDown();
+  }
+
+  // The id the link keeps, as the rig's link stores it.
+  static std::optional<std::wstring> StoredId() {
+    const settings_test::RawValue value =
+        settings_test::GetRawValue(HKEY_CURRENT_USER, kShellLinkStandInKey, LinkPath().wstring());
+    if (!value.found) return std::nullopt;
+    return settings_test::RawText(value);
+  }
+  static void PlantId(const std::wstring& id) {
+    settings_test::SetString(HKEY_CURRENT_USER, kShellLinkStandInKey, LinkPath().wstring(), id);
+  }
+  // An old time on the link, so that a rewrite shows.
+  static fs::file_time_type Age() {
+    const fs::file_time_type old = fs::last_write_time(LinkPath()) - std::chrono::hours(24);
+    fs::last_write_time(LinkPath(), old);
+    return old;
+  }
+};
+
+TEST_F(ShortcutIdTest, CreatedShortcutCarriesTheId) {
+  Manager manager;
+  EXPECT_EQ(manager.createShortcut(), ToastLib::kShortcutCreated);
+  EXPECT_EQ(StoredId(), std::wstring(kAppName));
+}
+
+TEST_F(ShortcutIdTest, MatchingShortcutIsLeftAlone) {
+  Manager manager;
+  ASSERT_EQ(manager.createShortcut(), ToastLib::kShortcutCreated);
+  const fs::file_time_type old = Age();
+  EXPECT_EQ(manager.createShortcut(), ToastLib::kShortcutUnchanged);
+  EXPECT_EQ(fs::last_write_time(LinkPath()), old);
+}
+
+TEST_F(ShortcutIdTest, ShortcutWithAnotherIdIsRepairedInPlace) {
+  const wchar_t* const others[] = {L"Other.App", L"qltoasttest安装器", L"QlToastTest安装器 "};
+  for (const wchar_t* other : others) {
+    Manager manager;
+    ASSERT_EQ(manager.createShortcut(), ToastLib::kShortcutCreated);
+    PlantId(other);
+    const fs::file_time_type old = Age();
+    EXPECT_EQ(manager.createShortcut(), ToastLib::kShortcutRepaired) << testing::PrintToString(other);
+    EXPECT_EQ(StoredId(), std::wstring(kAppName));
+    EXPECT_NE(fs::last_write_time(LinkPath()), old) << "saved again";
+    LinkFields fields;
+    ASSERT_TRUE(ReadLink(LinkPath(), fields));
+    EXPECT_EQ(fs::path(fields.target), fs::path(ProgramPath()));
+    fs::remove(LinkPath());
+  }
+}
+
+TEST_F(ShortcutIdTest, RequireExistingPolicyAcceptsOnlyAMatchingShortcut) {
+  {
+    Manager writer;
+    ASSERT_EQ(writer.createShortcut(), ToastLib::kShortcutCreated);
+  }
+  Manager manager;
+  manager.setShortcutPolicy(ToastLib::kShortcutRequireNoCreate);
+  EXPECT_TRUE(manager.initialize());
+  PlantId(L"Other.App");
+  ToastManager::ToastError error = ToastManager::kNoError;
+  EXPECT_FALSE(manager.initialize(&error));
+  EXPECT_EQ(error, ToastManager::kShellLinkNotCreated);
+  EXPECT_EQ(StoredId(), std::wstring(L"Other.App")) << "never written";
 }
 
 TEST_F(ShownToastTest, NullHandlerIsRefused) {
