@@ -10,6 +10,8 @@
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
+#include "ui_toolkit/controls/slider.h"
+#include "ui_toolkit/controls/text.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
 #include "ui_toolkit/core/vertical_layout.h"
@@ -44,6 +46,8 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"COptionUI", &Create<COptionUI>);
   RegisterControl(L"CCheckBoxUI", &Create<CCheckBoxUI>);
   RegisterControl(L"CProgressUI", &Create<CProgressUI>);
+  RegisterControl(L"CTextUI", &Create<CTextUI>);
+  RegisterControl(L"CSliderUI", &Create<CSliderUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
