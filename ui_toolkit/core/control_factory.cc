@@ -7,6 +7,7 @@
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
 #include "ui_toolkit/controls/edit.h"
+#include "ui_toolkit/controls/gif_anim.h"
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
@@ -48,6 +49,7 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CProgressUI", &Create<CProgressUI>);
   RegisterControl(L"CTextUI", &Create<CTextUI>);
   RegisterControl(L"CSliderUI", &Create<CSliderUI>);
+  RegisterControl(L"CGifAnimUI", &Create<CGifAnimUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
