@@ -7,9 +7,12 @@
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
 #include "ui_toolkit/controls/color_palette.h"
+#include "ui_toolkit/controls/date_time.h"
 #include "ui_toolkit/controls/edit.h"
 #include "ui_toolkit/controls/gif_anim.h"
 #include "ui_toolkit/controls/group_box.h"
+#include "ui_toolkit/controls/ip_address.h"
+#include "ui_toolkit/controls/ip_address_ex.h"
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
@@ -56,6 +59,9 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CGroupBoxUI", &Create<CGroupBoxUI>);
   RegisterControl(L"CRollTextUI", &Create<CRollTextUI>);
   RegisterControl(L"CColorPaletteUI", &Create<CColorPaletteUI>);
+  RegisterControl(L"CDateTimeUI", &Create<CDateTimeUI>);
+  RegisterControl(L"CIPAddressUI", &Create<CIPAddressUI>);
+  RegisterControl(L"CIPAddressExUI", &Create<CIPAddressExUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.

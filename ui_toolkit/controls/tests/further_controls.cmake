@@ -11,6 +11,7 @@ ql_add_gtest(ui_further_controls_test
     ${CMAKE_CURRENT_LIST_DIR}/group_box_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/roll_text_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/color_palette_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/ip_date_time_test.cc
     ${PROJECT_SOURCE_DIR}/ui_toolkit/core/tests/zip_builder.cc
   LIBS ql_ui_skin_test_support ql_ui_image_test_support QL::zlib
   LOCKS ql_ui_foreground
