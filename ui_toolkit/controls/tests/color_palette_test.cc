@@ -147,6 +147,21 @@ TEST(ColorPaletteAttributeTest, BarHeightIsCappedAndNamesAreCaseSensitive) {
   EXPECT_NE(static_cast<void*>(&p), p.QueryInterfaceByName(L"colorpalette"));
 }
 
+TEST(ColorPaletteAttributeTest, AControlWithoutSizeTakesInputWithoutDividingByZero) {
+  CColorPaletteUI p;
+  p.SetAttribute(L"palletheight", L"0");
+  p.SetPos(RECT{5, 5, 5, 5}, false);
+  for (const int type : {UIEVENT_BUTTONDOWN, UIEVENT_MOUSEMOVE, UIEVENT_BUTTONUP}) {
+    ControlEventUI event;
+    event.Type = type;
+    event.pSender = &p;
+    event.ptMouse = POINT{5, 5};
+    p.DispatchEvent(event);
+  }
+  EXPECT_GE(p.GetHue(), 0);
+  EXPECT_LE(p.GetHue(), 360);
+}
+
 class ColorPaletteGoldenTest : public ColorPaletteTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ColorPaletteGoldenTest, AfterAPick) {

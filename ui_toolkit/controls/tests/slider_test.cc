@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "ui_toolkit/controls/slider.h"
@@ -168,6 +169,24 @@ TEST_F(SliderTest, AThumbAsWideAsTheTrackDoesNotDivideByZero) {
   w.Click(10, 10);
   EXPECT_GE(s->GetValue(), 0);
   EXPECT_LE(s->GetValue(), 10);
+}
+
+TEST_F(SliderTest, AWheelStepPastTheIntegerRangeIsNotTaken) {
+  CSliderUI s;
+  s.SetMinValue(INT32_MIN);
+  s.SetMaxValue(INT32_MAX);
+  s.SetValue(INT32_MAX - 1);
+  s.SetChangeStep(10);
+  ControlEventUI wheel;
+  wheel.Type = UIEVENT_SCROLLWHEEL;
+  wheel.pSender = &s;
+  wheel.wParam = MAKEWPARAM(0, 120);
+  s.DispatchEvent(wheel);
+  EXPECT_EQ(INT32_MAX - 1, s.GetValue());  // no wrap to a negative value
+  s.SetValue(INT32_MIN + 1);
+  wheel.wParam = MAKEWPARAM(1, static_cast<WORD>(-120));
+  s.DispatchEvent(wheel);
+  EXPECT_EQ(INT32_MIN + 1, s.GetValue());
 }
 
 TEST_F(SliderTest, AttributesAndNames) {
