@@ -6,10 +6,19 @@
 
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
+#include "ui_toolkit/controls/color_palette.h"
+#include "ui_toolkit/controls/date_time.h"
 #include "ui_toolkit/controls/edit.h"
+#include "ui_toolkit/controls/gif_anim.h"
+#include "ui_toolkit/controls/group_box.h"
+#include "ui_toolkit/controls/ip_address.h"
+#include "ui_toolkit/controls/ip_address_ex.h"
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
+#include "ui_toolkit/controls/roll_text.h"
+#include "ui_toolkit/controls/slider.h"
+#include "ui_toolkit/controls/text.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
 #include "ui_toolkit/core/vertical_layout.h"
@@ -44,6 +53,15 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"COptionUI", &Create<COptionUI>);
   RegisterControl(L"CCheckBoxUI", &Create<CCheckBoxUI>);
   RegisterControl(L"CProgressUI", &Create<CProgressUI>);
+  RegisterControl(L"CTextUI", &Create<CTextUI>);
+  RegisterControl(L"CSliderUI", &Create<CSliderUI>);
+  RegisterControl(L"CGifAnimUI", &Create<CGifAnimUI>);
+  RegisterControl(L"CGroupBoxUI", &Create<CGroupBoxUI>);
+  RegisterControl(L"CRollTextUI", &Create<CRollTextUI>);
+  RegisterControl(L"CColorPaletteUI", &Create<CColorPaletteUI>);
+  RegisterControl(L"CDateTimeUI", &Create<CDateTimeUI>);
+  RegisterControl(L"CIPAddressUI", &Create<CIPAddressUI>);
+  RegisterControl(L"CIPAddressExUI", &Create<CIPAddressExUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
