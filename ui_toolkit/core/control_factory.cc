@@ -4,12 +4,15 @@
 #include <cwctype>
 #include <new>
 
+#include "ui_toolkit/controls/activex.h"
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
 #include "ui_toolkit/controls/edit.h"
+#include "ui_toolkit/controls/flash.h"
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
+#include "ui_toolkit/controls/web_browser.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
 #include "ui_toolkit/core/vertical_layout.h"
@@ -44,6 +47,9 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"COptionUI", &Create<COptionUI>);
   RegisterControl(L"CCheckBoxUI", &Create<CCheckBoxUI>);
   RegisterControl(L"CProgressUI", &Create<CProgressUI>);
+  RegisterControl(L"CActiveXUI", &Create<CActiveXUI>);
+  RegisterControl(L"CWebBrowserUI", &Create<CWebBrowserUI>);
+  RegisterControl(L"CFlashUI", &Create<CFlashUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
