@@ -10,8 +10,10 @@
 #include "ui_toolkit/controls/edit.h"
 #include "ui_toolkit/controls/flash.h"
 #include "ui_toolkit/controls/label.h"
+#include "ui_toolkit/controls/loading.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
+#include "ui_toolkit/controls/ring.h"
 #include "ui_toolkit/controls/web_browser.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
@@ -50,6 +52,8 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CActiveXUI", &Create<CActiveXUI>);
   RegisterControl(L"CWebBrowserUI", &Create<CWebBrowserUI>);
   RegisterControl(L"CFlashUI", &Create<CFlashUI>);
+  RegisterControl(L"CRingUI", &Create<CRingUI>);
+  RegisterControl(L"CLoadingUI", &Create<CLoadingUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
