@@ -9,6 +9,7 @@
 #include "ui_toolkit/controls/check_box.h"
 #include "ui_toolkit/controls/edit.h"
 #include "ui_toolkit/controls/flash.h"
+#include "ui_toolkit/controls/hot_key.h"
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/loading.h"
 #include "ui_toolkit/controls/option.h"
@@ -54,6 +55,7 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CFlashUI", &Create<CFlashUI>);
   RegisterControl(L"CRingUI", &Create<CRingUI>);
   RegisterControl(L"CLoadingUI", &Create<CLoadingUI>);
+  RegisterControl(L"CHotKeyUI", &Create<CHotKeyUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
