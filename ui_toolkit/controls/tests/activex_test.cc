@@ -481,7 +481,16 @@ TEST_F(ActiveXTest, WebBrowserHostAnswersTheDocumentHost) {
   msg.message = WM_KEYDOWN;
   msg.wParam = VK_TAB;
   ::SetFocus(w.Hwnd());
-  EXPECT_EQ(S_FALSE, web->TranslateAccelerator(&msg));
+  EXPECT_EQ(S_FALSE, web->TranslateAccelerator(&msg)) << "focus outside the browser";
+  // With the focus inside the browser's window the browser itself answers.
+  IOleInPlaceActiveObject* active = nullptr;
+  ASSERT_EQ(S_OK, web->GetWebBrowser2()->QueryInterface(IID_IOleInPlaceActiveObject,
+                                                         reinterpret_cast<void**>(&active)));
+  const HRESULT browser_answer = active->TranslateAccelerator(&msg);
+  active->Release();
+  ::SetFocus(web->GetHostWindow());
+  ASSERT_EQ(web->GetHostWindow(), ::GetFocus());
+  EXPECT_EQ(browser_answer, web->TranslateAccelerator(&msg));
   handler->Release();
 
   // Released with the window: nothing of the browser keeps the control's faces.
