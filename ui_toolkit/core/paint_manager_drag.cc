@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "base/scoped_handle.h"
 #include "ui_toolkit/core/control.h"
 #include "ui_toolkit/core/draw_engine.h"
 #include "ui_toolkit/core/paint_manager.h"
