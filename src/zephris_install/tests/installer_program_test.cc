@@ -155,7 +155,7 @@ class InstallerProgramTest : public ::testing::Test {
   std::uintmax_t log_start_ = 0;
 };
 
-TEST_F(InstallerProgramTest, AWindowFrontEndEndsClearlyWithItsOwnExitCode) {
+TEST_F(InstallerProgramTest, AWindowFrontEndWithoutItsSkinEndsClearlyWithItsOwnExitCode) {
   struct Case {
     const wchar_t* arguments;
     const char* front_end;
@@ -169,7 +169,7 @@ TEST_F(InstallerProgramTest, AWindowFrontEndEndsClearlyWithItsOwnExitCode) {
     SCOPED_TRACE(testing::Message() << "arguments: " << testing::PrintToString(std::wstring(c.arguments)));
     log_start_ = fs::exists(log_path_) ? fs::file_size(log_path_) : 0;
     EXPECT_EQ(RunInstaller(c.arguments), static_cast<DWORD>(kExitWindowFrontEndMissing));
-    EXPECT_NE(NewLog().find(std::string("front end ") + c.front_end + " is not built: nothing installed, exit code 120"),
+    EXPECT_NE(NewLog().find(std::string("front end ") + c.front_end + " has no skin: nothing installed, exit code 120"),
               std::string::npos)
         << NewLog();
   }
@@ -218,7 +218,7 @@ TEST_F(InstallerProgramTest, AnInstallResourcesFolderInUseLeavesStartUpAlone) {
 
   EXPECT_EQ(RunInstaller(L""), static_cast<DWORD>(kExitWindowFrontEndMissing));
   EXPECT_TRUE(fs::exists(held));
-  EXPECT_NE(NewLog().find("front end InstallWindow is not built"), std::string::npos) << NewLog();
+  EXPECT_NE(NewLog().find("front end InstallWindow has no skin"), std::string::npos) << NewLog();
   file.Close();
   std::error_code ignored;
   fs::remove_all(resources, ignored);
@@ -244,7 +244,7 @@ TEST_F(InstallerProgramTest, AnotherInstallerOnAFreshMachineEndsTheStartWithExit
     EXPECT_EQ(RunInstaller(c.arguments), 0u);
     const std::string log = NewLog();
     EXPECT_EQ(log.find("another installer is running") != std::string::npos, c.box_place_logged) << log;
-    EXPECT_EQ(log.find("is not built"), std::string::npos) << log;
+    EXPECT_EQ(log.find("has no skin"), std::string::npos) << log;
     // One "dt_error" with 101 of a new session, and no event of a front end
     // in that session: it ended in start-up.
     std::string session;
