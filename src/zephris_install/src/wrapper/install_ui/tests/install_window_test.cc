@@ -504,17 +504,4 @@ TEST_F(FolderChoiceTest, ANetworkShareThatCannotBeReachedChangesNothing) {
   EXPECT_TRUE(boxes_->Calls().empty());
 }
 
-TEST_F(FolderChoiceTest, AFolderOnADriveThatIsNotNtfsGetsTheRemovableAdvice) {
-  OpenCustom();
-  // Wine's Z: drive is the host's file system.
-  Choose(L"Z:\\tmp");
-  EXPECT_EQ(run_->Text(L"install_path_edit"), L"C:\\Program Files\\Orvalis\\Quillorane");
-  const std::vector<window_rig::BoxCall> calls = boxes_->Calls();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].card, "removeable_tip_card");
-  EXPECT_EQ(calls[0].content,
-            L"该目录所在的Z盘是移动硬盘或者不是 NTFS 格式分区，可能会导致安装失败，建议选择其他硬盘分区（NTFS 格式且为本地硬盘）");
-  EXPECT_EQ(calls[0].cancel, L"");
-}
-
 }  // namespace

@@ -134,7 +134,13 @@ std::vector<BoxCall> FakeBoxes::Calls() {
 
 WindowRun::~WindowRun() {
   if (ui_.joinable()) {
-    if (!done_->load() && ::IsWindow(hwnd_)) OnUi([this] { ::DestroyWindow(hwnd_); });
+    if (!done_->load() && ::IsWindow(hwnd_)) {
+      OnUi([this] {
+        ::DestroyWindow(hwnd_);
+        // The modal loop looks at its window only after its next message.
+        ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);
+      });
+    }
     if (!WaitExit(10000)) {
       ui_.detach();
       return;
@@ -151,7 +157,14 @@ bool WindowRun::Start() {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
     hwnd_ = window_->window_handle();
-    if (hwnd_ != nullptr && ::IsWindowVisible(hwnd_)) return true;
+    if (hwnd_ != nullptr && ::IsWindowVisible(hwnd_)) {
+      // Laid out: the first paint has placed the controls.
+      return WaitUi([this] {
+        ::UpdateWindow(hwnd_);
+        SkinUI::CControlUI* root = find_(L"main_card");
+        return root != nullptr && root->GetPos().right > root->GetPos().left;
+      });
+    }
     if (done_->load()) return false;
     ::Sleep(10);
   }
@@ -189,6 +202,7 @@ bool WindowRun::Click(const wchar_t* name) {
   RECT pos{};
   bool found = false;
   OnUi([&] {
+    ::UpdateWindow(hwnd_);
     if (SkinUI::CControlUI* control = find_(name)) {
       pos = control->GetPos();
       found = control->IsVisible();
