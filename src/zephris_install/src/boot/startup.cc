@@ -14,6 +14,7 @@
 #include "report/install_report.h"
 #include "src/common/diagnosis/crash_handler.h"
 #include "src/zephris_install/src/boot/install_resources.h"
+#include "src/zephris_install/src/boot/skin_resources.h"
 #include "src/zephris_install/src/global_config/client_state.h"
 #include "src/zephris_install/src/global_config/global_config.h"
 #include "src/zephris_install/src/impl/install_impl/install_impl.h"
@@ -71,7 +72,7 @@ bool g_com_initialized = false;
 
 }  // namespace
 
-bool Initialize(HINSTANCE) {
+bool Initialize(HINSTANCE instance) {
   static std::once_flag log_once;
   std::call_once(log_once, [] { base::ProductLogger::GetInstance().Start("zephris_install", std::ios::app); });
   PRODUCT_LOG("[cmd]: {}", base::WideToUtf8(::GetCommandLineW()));
@@ -82,8 +83,7 @@ bool Initialize(HINSTANCE) {
   InitReport();
   if (!config.disable_self_update && HandOverToNewerInstaller()) return false;
   ::AddVectoredExceptionHandler(0, diagnosis::ExceptionHandler);
-  // The skinned windows' resources would be loaded here; the UI toolkit is
-  // not part of this installer yet.
+  InitSkinResources(instance);
   if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
     PRODUCT_LOG("fatal: CoInitializeEx fail");
   } else {
