@@ -100,8 +100,8 @@ png carousel_enable_btn.png -size 12x12 xc:none -fill "$red" -draw "circle 5.5,5
 png carousel_disable_btn.png -size 12x12 xc:none -fill "#5E5C66" -draw "circle 5.5,5.5 5.5,1.5"
 
 # ---- title and logos
-png vzt_title.png -size 92x16 xc:none -font "$sans_bold" -pointsize 12 -fill white -gravity west \
-  -annotate +0+0 "Quillorane" -fill "$red" -draw "circle 88,3 88,1"
+png vzt_title.png -size 92x16 xc:none -fill "$red" -draw "roundrectangle 0,2 3,13 1,1" \
+  -font "$sans_bold" -pointsize 12 -fill white -gravity west -annotate +8+0 "Quillorane"
 logo() {  # name size: the product mark, a red rounded square with a white Q
   local name=$1 s=$2 r=$(($2 / 5))
   png "$name" -size "${s}x${s}" "gradient:${red_light}-${red_dark}" \
