@@ -1,39 +1,24 @@
 #include "src/zephris_install/src/wrapper/install_ui/install_boxes.h"
 
-#include "base/text_conversion.h"
-#include "report/install_report.h"
-#include "src/zephris_install/src/global_config/global_config.h"
-#include "src/zephris_install/src/wrapper/install_ui/install_texts.h"
+#include "src/zephris_install/src/wrapper/message_box/feedback_tip_box.h"
+#include "src/zephris_install/src/wrapper/message_box/tiny_message_box.h"
 
 namespace {
 
-// The system's message box in place of the skinned boxes, which are not
-// part of this installer yet. It reports the same card events.
-class SystemBoxes : public InstallBoxes {
+class SkinnedBoxes : public InstallBoxes {
  public:
-  int ShowMessageBox(HWND parent, const std::string& card_id, const std::string& source_card_id,
-                     const std::wstring& title, const std::wstring& content, const data::TikoGroupConfig&,
-                     const std::wstring& confirm_text, const std::wstring& cancel_text) override {
-    ReportDialogExposure(true, card_id, source_card_id);
-    const UINT buttons = cancel_text.empty() ? MB_OK : MB_OKCANCEL;
-    const int answer = ::MessageBoxW(parent, content.c_str(), title.c_str(), buttons | MB_ICONINFORMATION);
-    const int result = answer == IDOK ? kBoxConfirm : kBoxCancel;
-    zephris_report::ReportParams params;
-    ReportDialogClick(card_id, source_card_id, result == kBoxConfirm ? "confirm_btn" : "cancel_btn", params);
-    ReportDialogExposure(false, card_id, source_card_id);
-    (void)confirm_text;
-    return result;
+  MessageBoxResult ShowMessageBox(HWND parent, const std::string& card_id, const std::string& source_card_id,
+                                  const std::wstring& title, const std::wstring& content,
+                                  const data::TikoGroupConfig& group, const std::wstring& confirm_text,
+                                  const std::wstring& cancel_text) override {
+    return TinyMessageBox::Show(parent, card_id, source_card_id, title, content, group, confirm_text, cancel_text);
   }
-
-  int ShowFeedbackBox(HWND parent, const std::string& source_card_id, const data::TikoGroupConfig& group) override {
-    ReportDialogExposure(true, "install_feedback_tip_card", source_card_id);
-    const std::wstring text = L"加入用户群反馈问题：" + base::Utf8ToWide(group.tiko_number);
-    ::MessageBoxW(parent, text.c_str(), kProductDisplayName, MB_OK | MB_ICONINFORMATION);
-    ReportDialogExposure(false, "install_feedback_tip_card", source_card_id);
-    return kBoxCloseButton;
+  MessageBoxResult ShowFeedbackBox(HWND parent, const std::string& source_card_id,
+                                   const data::TikoGroupConfig& group) override {
+    return FeedbackTipBox::Show(parent, source_card_id, group);
   }
 };
 
 }  // namespace
 
-std::shared_ptr<InstallBoxes> MakeInstallBoxes() { return std::make_shared<SystemBoxes>(); }
+std::shared_ptr<InstallBoxes> MakeInstallBoxes() { return std::make_shared<SkinnedBoxes>(); }

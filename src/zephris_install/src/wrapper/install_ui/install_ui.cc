@@ -263,7 +263,7 @@ bool InstallUI::ConfirmQuit(const std::string& source_card) {
   const int result = boxes().ShowMessageBox(hwnd_, install_card::kQuitInstall, source_card, L"退出安装",
                                             fmt::format(L"确定要退出安装{}程序吗？", name), group_config(), L"退出",
                                             L"取消");
-  return result == kBoxConfirm;
+  return result == kMessageBoxConfirm;
 }
 
 void InstallUI::OnAuthorizeOptionClick() {

@@ -324,7 +324,7 @@ TEST_F(InstallWindowTest, TheLockTimerShowsTheCloseButtonAgain) {
 TEST_F(InstallWindowTest, QuitQuestionKeepsTheInstallUnlessConfirmed) {
   Open();
   StartInstalling();
-  boxes_->Answer({kBoxCancel, kBoxCloseButton});
+  boxes_->Answer({kMessageBoxCancel, kMessageBoxClose});
   for (int i = 0; i < 2; ++i) {
     ASSERT_TRUE(run_->Click(L"close_btn"));
     EXPECT_TRUE(run_->WaitUi([&] { return boxes_->Calls().size() == static_cast<size_t>(i + 1); }));
@@ -339,7 +339,7 @@ TEST_F(InstallWindowTest, QuitQuestionKeepsTheInstallUnlessConfirmed) {
   EXPECT_EQ(calls[0].confirm, L"退出");
   EXPECT_EQ(calls[0].cancel, L"取消");
 
-  boxes_->Answer({kBoxConfirm});
+  boxes_->Answer({kMessageBoxConfirm});
   ASSERT_TRUE(run_->Click(L"close_btn"));
   ASSERT_TRUE(run_->WaitExit());
   EXPECT_EQ(probe_->stops, 1);
@@ -351,7 +351,7 @@ TEST_F(InstallWindowTest, AQuitThatTheEngineDoesNotFollowInTimeEndsWith103) {
   probe_->cancel_allowed = false;
   Open();
   StartInstalling();
-  boxes_->Answer({kBoxConfirm});
+  boxes_->Answer({kMessageBoxConfirm});
   ASSERT_TRUE(run_->Click(L"close_btn"));
   ASSERT_TRUE(run_->WaitExit());
   EXPECT_EQ(GlobalConfig::Instance().install_result_code, 103);

@@ -104,21 +104,21 @@ void UseFixtureSkin() {
   CPaintManagerUI::SetResourceZipFromMemory(zip.data(), static_cast<unsigned>(zip.size()));
 }
 
-int FakeBoxes::ShowMessageBox(HWND, const std::string& card_id, const std::string& source_card_id,
+MessageBoxResult FakeBoxes::ShowMessageBox(HWND, const std::string& card_id, const std::string& source_card_id,
                               const std::wstring& title, const std::wstring& content, const data::TikoGroupConfig&,
                               const std::wstring& confirm_text, const std::wstring& cancel_text) {
   std::lock_guard lock(mutex_);
   calls_.push_back({card_id, source_card_id, title, content, confirm_text, cancel_text});
-  if (answers_.empty()) return kBoxCancel;
+  if (answers_.empty()) return kMessageBoxCancel;
   const int answer = answers_.front();
   answers_.pop_front();
   return answer;
 }
 
-int FakeBoxes::ShowFeedbackBox(HWND, const std::string& source_card_id, const data::TikoGroupConfig&) {
+MessageBoxResult FakeBoxes::ShowFeedbackBox(HWND, const std::string& source_card_id, const data::TikoGroupConfig&) {
   std::lock_guard lock(mutex_);
   calls_.push_back({"install_feedback_tip_card", source_card_id, {}, {}, {}, {}});
-  return kBoxCloseButton;
+  return kMessageBoxClose;
 }
 
 void FakeBoxes::Answer(std::vector<int> answers) {

@@ -34,12 +34,13 @@ struct BoxCall {
 
 class FakeBoxes : public InstallBoxes {
  public:
-  int ShowMessageBox(HWND parent, const std::string& card_id, const std::string& source_card_id,
+  MessageBoxResult ShowMessageBox(HWND parent, const std::string& card_id, const std::string& source_card_id,
                      const std::wstring& title, const std::wstring& content, const data::TikoGroupConfig& group,
                      const std::wstring& confirm_text, const std::wstring& cancel_text) override;
-  int ShowFeedbackBox(HWND parent, const std::string& source_card_id, const data::TikoGroupConfig& group) override;
+  MessageBoxResult ShowFeedbackBox(HWND parent, const std::string& source_card_id,
+                                   const data::TikoGroupConfig& group) override;
 
-  // The answers of the next boxes, in order; kBoxCancel when none is left.
+  // The answers of the next boxes, in order; kMessageBoxCancel when none is left.
   void Answer(std::vector<int> answers);
   std::vector<BoxCall> Calls();
 
