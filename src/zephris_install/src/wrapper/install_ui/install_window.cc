@@ -22,6 +22,7 @@
 #include "src/zephris_install/src/wrapper/install_ui/install_folder.h"
 #include "src/zephris_install/src/wrapper/install_ui/install_texts.h"
 #include "src/zephris_install/src/wrapper/install_ui/store_ui_brand.h"
+#include "ui_toolkit/core/dpi_helper.h"
 
 namespace {
 
@@ -256,6 +257,13 @@ void InstallWindow::OnOptionClick(SkinUI::COptionUI* option, const char* name) {
   ReportCardClick(install_card::kCustomInstall, name, params);
 }
 
+void InstallWindow::SetScaledClientSize(int width, int height) {
+  // The card sizes are the skin's, at 100 %: at other scales the window grows
+  // with its controls instead of cutting them off.
+  const SkinUI::CDpiHelperUI* dpi = paint_manager_.GetDpiHelper();
+  SetClientSize(dpi->Scale(width), dpi->Scale(height));
+}
+
 void InstallWindow::SetButtonImages(SkinUI::CButtonUI* button, const wchar_t* normal, const wchar_t* hot_and_pushed) {
   if (button == nullptr) return;
   button->SetNormalImage(normal);
@@ -273,16 +281,16 @@ void InstallWindow::SwitchCard(const std::string& from, const std::string& to, b
     if (NeedReinstall()) {
       show(browse_label_, false);
       show(browse_layout_, false);
-      SetClientSize(kWidth, 528);
+      SetScaledClientSize(kWidth, 528);
     } else {
-      SetClientSize(kWidth, 580);
+      SetScaledClientSize(kWidth, 580);
     }
     if (main_card_ != nullptr) main_card_->SetBackgroundImage(L"img/bkg_custom_install.png");
     SetButtonImages(expand_btn_, L"img/expand_up_btn_normal.png", L"img/expand_up_btn_hover.png");
     show(custom_install_card_, true);
     ReportCustomInstallCardExposure(true);
   } else if (from == kCustomInstall && to == kInstallStart) {
-    SetClientSize(kWidth, kHeight);
+    SetScaledClientSize(kWidth, kHeight);
     if (main_card_ != nullptr) main_card_->SetBackgroundImage(L"img/bkg_main.png");
     SetButtonImages(expand_btn_, L"img/expand_down_btn_normal.png", L"img/expand_down_btn_hover.png");
     show(install_start_card_, true);
@@ -290,7 +298,7 @@ void InstallWindow::SwitchCard(const std::string& from, const std::string& to, b
     ReportCustomInstallCardExposure(false);
   } else if ((from == kInstallStart || from == kCustomInstall) && to == kInstalling) {
     if (from == kCustomInstall) {
-      SetClientSize(kWidth, kHeight);
+      SetScaledClientSize(kWidth, kHeight);
       if (main_card_ != nullptr) main_card_->SetBackgroundImage(L"img/bkg_main.png");
       show(custom_install_card_, false);
     }

@@ -67,6 +67,7 @@ class InstallWindow : public InstallUI {
   void SelectCarouselPage(size_t page);
   void OnClickButtonBrowse();
   void WaitForClientExitThenComplete();
+  void SetScaledClientSize(int width, int height);
   void SetButtonImages(SkinUI::CButtonUI* button, const wchar_t* normal, const wchar_t* hot_and_pushed);
 
   SkinUI::CButtonUI* mini_btn_ = nullptr;

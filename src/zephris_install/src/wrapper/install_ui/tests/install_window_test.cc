@@ -205,6 +205,21 @@ TEST_F(InstallWindowTest, ExpandingTwiceComesBackToTheStartCard) {
   EXPECT_EQ(run_->BackgroundImage(L"main_card"), L"img/bkg_main.png");
 }
 
+TEST_F(InstallWindowTest, TheCustomCardGrowsTheWindowAtItsScale) {
+  window_ = InstallUI::Make<TestWindow>();
+  window_->SetScale(150);
+  window_->SetEngine(std::make_shared<ComponentEngine>(window_, probe_, 1));
+  window_->SetBoxes(boxes_);
+  run_ = std::make_unique<WindowRun>(window_);
+  ASSERT_TRUE(run_->Start());
+  EXPECT_EQ(run_->ClientSize().cy, 720);
+  ASSERT_TRUE(run_->Click(L"expand_btn"));
+  EXPECT_EQ(run_->ClientSize().cx, 996);
+  EXPECT_EQ(run_->ClientSize().cy, 870);
+  ASSERT_TRUE(run_->Click(L"expand_btn"));
+  EXPECT_EQ(run_->ClientSize().cy, 720);
+}
+
 TEST_F(InstallWindowTest, AutoAuthorizeStartsWithTheAgreementTicked) {
   GlobalConfig::Instance().auto_authorize = 1;
   Open();

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -17,6 +18,7 @@
 
 #include "src/zephris_install/src/wrapper/install_ui/install_window.h"
 #include "src/zephris_install/src/wrapper/install_ui/sdk_window.h"
+#include "ui_toolkit/core/dpi_helper.h"
 
 namespace window_rig {
 
@@ -65,6 +67,20 @@ class Testable : public Window {
     Window::HandleInstallMessage(message, wparam, lparam, handled);
   }
   SkinUI::CControlUI* Find(const wchar_t* name) { return this->paint_manager_.FindControlByName(name); }
+  // Before the window is made: its scale in percent.
+  void SetScale(int percent) {
+    this->paint_manager_.GetDpiHelper()->SetScaleFromDpi(::MulDiv(96, percent, 100));
+  }
+  // Window thread: the pixels as last painted, 0xAARRGGBB top-down.
+  std::vector<std::uint32_t> Pixels(int* width, int* height) {
+    ::UpdateWindow(this->GetWindowHandle());
+    const SIZE size = this->paint_manager_.GetOffscreenSize();
+    const DWORD* bits = this->paint_manager_.GetOffscreenPixels();
+    *width = size.cx;
+    *height = size.cy;
+    if (bits == nullptr) return {};
+    return std::vector<std::uint32_t>(bits, bits + static_cast<size_t>(size.cx) * size.cy);
+  }
 };
 using TestWindow = Testable<InstallWindow>;
 
