@@ -118,4 +118,73 @@ TEST_P(WindowGoldenTest, SdkWindowCards) {
 
 INSTANTIATE_TEST_SUITE_P(Scales, WindowGoldenTest, ::testing::Values(100, 150));
 
+// The quit question in the installer's own message box, answered by clicks.
+class SkinnedQuitTest : public WindowGoldenTest {
+ protected:
+  // Posts a click, as input arrives, so that a box the click opens runs its
+  // modal loop while this thread goes on.
+  static void PostClick(HWND window, POINT at) {
+    const LPARAM where = MAKELPARAM(at.x, at.y);
+    ::PostMessageW(window, WM_MOUSEMOVE, 0, where);
+    ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    ::PostMessageW(window, WM_LBUTTONUP, 0, where);
+  }
+  // The message box of the window's thread, once it shows.
+  static HWND WaitForBox(HWND owner) {
+    const DWORD thread = ::GetWindowThreadProcessId(owner, nullptr);
+    for (int i = 0; i < 500; ++i) {
+      const HWND box = ::FindWindowW(L"zephris_install_messagebox", nullptr);
+      if (box != nullptr && ::IsWindowVisible(box) && ::GetWindowThreadProcessId(box, nullptr) == thread) {
+        ::Sleep(200);  // its first layout
+        return box;
+      }
+      ::Sleep(20);
+    }
+    return nullptr;
+  }
+  static bool WaitGone(HWND box) {
+    for (int i = 0; i < 500 && ::IsWindow(box); ++i) ::Sleep(20);
+    return !::IsWindow(box);
+  }
+};
+
+TEST_F(SkinnedQuitTest, CancelKeepsTheInstallAndConfirmEndsIt) {
+  GlobalConfig::Instance().install_ui = 0;
+  GlobalConfig::Instance().display_name = "";
+  GlobalConfig::Instance().app_id = "";
+  auto window = InstallUI::Make<Testable<InstallWindow>>();
+  window->SetEngine(std::make_shared<front_test::FakeEngine>(window, probe_));
+  WindowRun run(window);
+  ASSERT_TRUE(run.Start());
+  ASSERT_TRUE(run.Click(L"authorize_option"));
+  ASSERT_TRUE(run.Click(L"install_btn"));
+  ASSERT_TRUE(probe_->WaitRunning());
+  POINT close{};
+  run.OnUi([&] {
+    const RECT pos = window->Find(L"close_btn")->GetPos();
+    close = {(pos.left + pos.right) / 2, (pos.top + pos.bottom) / 2};
+  });
+  // The box's buttons at 100 %: confirm, then cancel, on its bottom row.
+  constexpr POINT kConfirm{272, 176};
+  constexpr POINT kCancel{392, 176};
+
+  PostClick(run.hwnd(), close);
+  HWND box = WaitForBox(run.hwnd());
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(::IsWindowEnabled(run.hwnd()));  // the box is modal
+  PostClick(box, kCancel);
+  ASSERT_TRUE(WaitGone(box));
+  EXPECT_TRUE(run.WaitUi([&] { return ::IsWindowEnabled(run.hwnd()) != FALSE; }));
+  EXPECT_FALSE(run.exited());
+  EXPECT_EQ(probe_->stops, 0);
+
+  PostClick(run.hwnd(), close);
+  box = WaitForBox(run.hwnd());
+  ASSERT_NE(box, nullptr);
+  PostClick(box, kConfirm);
+  ASSERT_TRUE(run.WaitExit());
+  EXPECT_EQ(probe_->stops, 1);
+  EXPECT_TRUE(probe_->run_returned);
+}
+
 }  // namespace
