@@ -12,6 +12,7 @@
 
 #include "base/registry.h"
 #include "base/text_conversion.h"
+#include "src/common/diagnosis/feedback_tools.h"
 #include "src/common/diagnosis/tests/diagnosis_rig.h"
 #include "src/zephris_install/src/boot/skin_resources.h"
 #include "src/zephris_install/src/wrapper/message_box/feedback_tip_box.h"
@@ -64,6 +65,19 @@ Step GoldenStep(std::string name) {
 bool IsVisible(BoxView& box, const wchar_t* name) {
   SkinUI::CControlUI* control = box.Find(name);
   return control != nullptr && control->IsVisible();
+}
+
+std::string ClipboardText() {
+  std::string text;
+  if (!::OpenClipboard(nullptr)) return "<clipboard not opened>";
+  if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+    if (const char* bytes = static_cast<const char*>(::GlobalLock(data))) {
+      text = bytes;
+      ::GlobalUnlock(data);
+    }
+  }
+  ::CloseClipboard();
+  return text;
 }
 
 MessageBoxResult ShowMessageBox(const std::wstring& confirm, const std::wstring& cancel,
@@ -148,6 +162,14 @@ TEST_F(BoxTest, MessageBoxFeedbackLinkKeepsTheBoxOpen) {
   machine_.PlantSevenZipLibrary();
   const fs::path probe = PlantProbe();
   const data::TikoGroupConfig group{"123456", base::WideToUtf8(probe.wstring())};
+  // Our own text first, so that what an earlier process left cannot pass.
+  const std::string settled = "settled-" + std::to_string(::GetCurrentProcessId());
+  ASSERT_TRUE(diagnosis::testing::WaitFor(
+      [&] {
+        diagnosis::CopyTextToClipboard(settled, "");
+        return ClipboardText().rfind("Diagnosis Path: " + settled, 0) == 0;
+      },
+      std::chrono::seconds(10)));
   BoxDriver driver(kMessageBoxClass, 100,
                    {ClickStep(L"feedback_label"), WaitStep([&] { return Opened(probe); }),
                     CheckStep([](BoxView& box) { EXPECT_TRUE(::IsWindowVisible(box.Hwnd())); }),
@@ -155,6 +177,13 @@ TEST_F(BoxTest, MessageBoxFeedbackLinkKeepsTheBoxOpen) {
   EXPECT_EQ(ShowMessageBox(L"确认", L"取消", group), kMessageBoxCancel);
   EXPECT_TRUE(driver.AllDone());
   EXPECT_TRUE(Opened(probe));
+  // Wine shares the clipboard through the X selection: a moment may pass
+  // before this process reads what it wrote.
+  std::string clipboard;
+  EXPECT_TRUE(diagnosis::testing::WaitFor(
+      [&] { return (clipboard = ClipboardText()).rfind("Diagnosis Path: quillorane/diagnosis/", 0) == 0; },
+      std::chrono::seconds(10)))
+      << clipboard;
 }
 
 TEST_F(BoxTest, FeedbackBoxButtonsCloseWithTheirCodes) {
