@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "base/registry.h"
@@ -15,6 +16,7 @@
 #include "src/common/diagnosis/feedback_tools.h"
 #include "src/common/diagnosis/tests/diagnosis_rig.h"
 #include "src/zephris_install/src/boot/skin_resources.h"
+#include "src/zephris_install/src/global_config/global_config.h"
 #include "src/zephris_install/src/wrapper/message_box/feedback_tip_box.h"
 #include "src/zephris_install/src/wrapper/message_box/tests/box_driver.h"
 #include "src/zephris_install/src/wrapper/message_box/tiny_message_box.h"
@@ -217,6 +219,51 @@ TEST_F(BoxTest, FeedbackBoxForumButtonClosesWithCancel) {
   BoxDriver driver(kFeedbackBoxClass, 100, {ClickStep(L"diagnosis_option"), ClickStep(L"forum_btn")});
   EXPECT_EQ(FeedbackTipBox::Show(nullptr, "installing_card", data::DefaultTikoGroupConfig()), kMessageBoxCancel);
   EXPECT_TRUE(driver.AllDone());
+}
+
+// The window title is the product's display name from the install record,
+// else the brand.
+TEST_F(BoxTest, TitleIsTheDisplayNameElseTheBrand) {
+  std::optional<std::string>& display_name = GlobalConfig::Instance().display_name;
+  const std::optional<std::string> saved = display_name;
+  struct Case {
+    std::optional<std::string> name;
+    const wchar_t* title;
+  } cases[] = {{std::nullopt, L"OrvalisQuillorane"}, {"", L"OrvalisQuillorane"}, {"星际小镇", L"星际小镇"}};
+  for (const Case& c : cases) {
+    display_name = c.name;
+    std::wstring title;
+    BoxDriver driver(kFeedbackBoxClass, 100, {CheckStep([&](BoxView& box) {
+                                                wchar_t text[64] = {};
+                                                ::GetWindowTextW(box.Hwnd(), text, 64);
+                                                title = text;
+                                              }),
+                                              ClickStep(L"close_btn")});
+    EXPECT_EQ(FeedbackTipBox::Show(nullptr, "installing_card", data::DefaultTikoGroupConfig()), kMessageBoxClose);
+    EXPECT_EQ(title, c.title);
+  }
+  display_name = saved;
+}
+
+// A box with a parent keeps the parent disabled while it runs.
+TEST_F(BoxTest, ParentIsDisabledWhileTheBoxRuns) {
+  const HWND parent = ::CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP | WS_VISIBLE, 10, 10, 200, 100, nullptr,
+                                        nullptr, nullptr, nullptr);
+  ASSERT_NE(parent, nullptr);
+  bool enabled_while_shown = true;
+  HWND owner = nullptr;
+  BoxDriver driver(kMessageBoxClass, 100, {CheckStep([&](BoxView& box) {
+                                             enabled_while_shown = ::IsWindowEnabled(parent) != FALSE;
+                                             owner = ::GetWindow(box.Hwnd(), GW_OWNER);
+                                           }),
+                                           ClickStep(L"confirm_btn")});
+  EXPECT_EQ(TinyMessageBox::Show(parent, "removeable_tip_card", "custom_install_card", L"提示", L"内容",
+                                 data::DefaultTikoGroupConfig(), L"确认", L"取消"),
+            kMessageBoxConfirm);
+  EXPECT_EQ(owner, parent);
+  EXPECT_FALSE(enabled_while_shown);
+  EXPECT_TRUE(::IsWindowEnabled(parent));
+  ::DestroyWindow(parent);
 }
 
 class BoxGoldenTest : public BoxTest, public ::testing::WithParamInterface<int> {};
