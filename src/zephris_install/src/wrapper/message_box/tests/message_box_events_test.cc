@@ -130,10 +130,10 @@ TEST_F(BoxEventsTest, MessageBoxShowsClicksAndHidesItsElements) {
   ASSERT_EQ(TinyMessageBox::Show(nullptr, "quit_install_card", "installing_card", L"退出安装", L"确定要退出吗？",
                                  data::DefaultTikoGroupConfig(), L"确认", L"取消"),
             kMessageBoxCancel);
-  const std::vector<Seen> expected =
-      Join({Exposure("dt_imp", "quit_install_card", "installing_card", {"close_btn", "confirm_btn", "cancel_btn"}),
-            {{"dt_clck", "quit_install_card", "cancel_btn", "installing_card", ""}},
-            Exposure("dt_imp_end", "quit_install_card", "installing_card", {"close_btn", "confirm_btn", "cancel_btn"})});
+  const auto elements = {"close_btn", "confirm_btn", "cancel_btn"};
+  const std::vector<Seen> expected = Join({Exposure("dt_imp", "quit_install_card", "installing_card", elements),
+                                           {{"dt_clck", "quit_install_card", "cancel_btn", "installing_card", ""}},
+                                           Exposure("dt_imp_end", "quit_install_card", "installing_card", elements)});
   EXPECT_EQ(Next(expected.size()), expected);
 }
 

@@ -111,7 +111,8 @@ TEST_F(BoxTest, MessageBoxButtonsCloseWithTheirCodes) {
   struct Case {
     const wchar_t* button;
     MessageBoxResult result;
-  } cases[] = {{L"confirm_btn", kMessageBoxConfirm}, {L"cancel_btn", kMessageBoxCancel}, {L"close_btn", kMessageBoxClose}};
+  } cases[] = {
+      {L"confirm_btn", kMessageBoxConfirm}, {L"cancel_btn", kMessageBoxCancel}, {L"close_btn", kMessageBoxClose}};
   for (const Case& c : cases) {
     BoxDriver driver(kMessageBoxClass, 100, {ClickStep(c.button)});
     EXPECT_EQ(ShowMessageBox(L"确认", L"取消"), c.result) << base::WideToUtf8(c.button);
