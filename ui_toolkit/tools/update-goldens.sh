@@ -18,4 +18,4 @@ WINEPREFIX="$prefix" /usr/lib/wine/wineserver -p 60
 QL_UPDATE_GOLDENS=1 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --test-dir "$win" -R Golden -j "${QL_JOBS:-4}" --output-on-failure
 WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
-git -C "$root" status --short -- ui_toolkit/goldens
+git -C "$root" status --short -- ui_toolkit/goldens '*/goldens/*'

@@ -27,6 +27,7 @@
 #include "testing/firewall/netfw_stand_in.h"
 #include "testing/process/child_process.h"  // DosPath
 #include "testing/telemetry/collector_rig.h"
+#include "ui_toolkit/core/zip_reader.h"
 
 namespace {
 
@@ -183,6 +184,31 @@ class InstallerProgramTest : public ::testing::Test {
   fs::path log_path_;
   std::uintmax_t log_start_ = 0;
 };
+
+// The program carries its skins as the zip resource ZIPRES 102, with the four
+// layouts at the zip's root.
+TEST(InstallerProgramResourcesTest, TheProgramCarriesTheSkinZip) {
+  const HMODULE program =
+      ::LoadLibraryExW(InstallerPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(program, nullptr) << ::GetLastError();
+  const HRSRC found = ::FindResourceW(program, MAKEINTRESOURCEW(102), L"ZIPRES");
+  ASSERT_NE(found, nullptr);
+  const void* bytes = ::LockResource(::LoadResource(program, found));
+  const DWORD size = ::SizeofResource(program, found);
+  ASSERT_NE(bytes, nullptr);
+  SkinUI::ZipHandleUI* zip = SkinUI::ZipOpenFromMemory(bytes, size, nullptr);
+  ASSERT_NE(zip, nullptr);
+  for (const wchar_t* entry : {L"zephri_install_ui.xml", L"zephri_install_sdk_ui.xml", L"zephri_install_messagebox.xml",
+                               L"zephri_install_feedback_box.xml", L"img/bkg_main.png"}) {
+    int index = -1;
+    SkinUI::ZipItemRecordUI item;
+    EXPECT_EQ(SkinUI::ZipFindItem(zip, entry, false, &index, &item), SkinUI::kZipOk)
+        << testing::PrintToString(std::wstring(entry));
+    EXPECT_GT(item.uncompressed_size, 0u);
+  }
+  SkinUI::ZipClose(zip);
+  ::FreeLibrary(program);
+}
 
 // The visible top-level window of |class_name| that belongs to the process.
 HWND WindowOf(DWORD process_id, const wchar_t* class_name) {

@@ -60,8 +60,11 @@ LRESULT CALLBACK BoxDriver::OnCbt(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HCBT_CREATEWND && g_driver != nullptr) {
     const auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lparam);
     if (IsClass(create->lpcs->lpszClass, g_driver->window_class_) && create->lpcs->lpCreateParams != nullptr) {
-      auto* window = dynamic_cast<SkinUI::WindowImplBase*>(static_cast<SkinUI::CWindowWnd*>(create->lpcs->lpCreateParams));
-      if (window != nullptr) window->GetPaintManager().GetDpiHelper()->SetScaleFromDpi(::MulDiv(96, g_driver->scale_, 100));
+      auto* window =
+          dynamic_cast<SkinUI::WindowImplBase*>(static_cast<SkinUI::CWindowWnd*>(create->lpcs->lpCreateParams));
+      if (window != nullptr) {
+        window->GetPaintManager().GetDpiHelper()->SetScaleFromDpi(::MulDiv(96, g_driver->scale_, 100));
+      }
     }
   }
   return ::CallNextHookEx(nullptr, code, wparam, lparam);
@@ -71,7 +74,8 @@ void CALLBACK BoxDriver::OnTick(HWND, UINT, UINT_PTR, DWORD) {
   BoxDriver* driver = g_driver;
   if (driver == nullptr || driver->AllDone()) return;
   const HWND hwnd = ::FindWindowW(driver->window_class_.c_str(), nullptr);
-  if (hwnd == nullptr || !::IsWindowVisible(hwnd) || ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId()) {
+  if (hwnd == nullptr || !::IsWindowVisible(hwnd) ||
+      ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId()) {
     return;
   }
   auto* window = dynamic_cast<SkinUI::WindowImplBase*>(

@@ -8,12 +8,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "base/registry.h"
 #include "base/text_conversion.h"
+#include "src/common/diagnosis/feedback_tools.h"
 #include "src/common/diagnosis/tests/diagnosis_rig.h"
 #include "src/zephris_install/src/boot/skin_resources.h"
+#include "src/zephris_install/src/global_config/global_config.h"
 #include "src/zephris_install/src/wrapper/message_box/feedback_tip_box.h"
 #include "src/zephris_install/src/wrapper/message_box/tests/box_driver.h"
 #include "src/zephris_install/src/wrapper/message_box/tiny_message_box.h"
@@ -66,6 +69,19 @@ bool IsVisible(BoxView& box, const wchar_t* name) {
   return control != nullptr && control->IsVisible();
 }
 
+std::string ClipboardText() {
+  std::string text;
+  if (!::OpenClipboard(nullptr)) return "<clipboard not opened>";
+  if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+    if (const char* bytes = static_cast<const char*>(::GlobalLock(data))) {
+      text = bytes;
+      ::GlobalUnlock(data);
+    }
+  }
+  ::CloseClipboard();
+  return text;
+}
+
 MessageBoxResult ShowMessageBox(const std::wstring& confirm, const std::wstring& cancel,
                                 const data::TikoGroupConfig& group = data::DefaultTikoGroupConfig()) {
   return TinyMessageBox::Show(nullptr, "quit_install_card", "installing_card", L"退出安装",
@@ -95,7 +111,8 @@ TEST_F(BoxTest, MessageBoxButtonsCloseWithTheirCodes) {
   struct Case {
     const wchar_t* button;
     MessageBoxResult result;
-  } cases[] = {{L"confirm_btn", kMessageBoxConfirm}, {L"cancel_btn", kMessageBoxCancel}, {L"close_btn", kMessageBoxClose}};
+  } cases[] = {
+      {L"confirm_btn", kMessageBoxConfirm}, {L"cancel_btn", kMessageBoxCancel}, {L"close_btn", kMessageBoxClose}};
   for (const Case& c : cases) {
     BoxDriver driver(kMessageBoxClass, 100, {ClickStep(c.button)});
     EXPECT_EQ(ShowMessageBox(L"确认", L"取消"), c.result) << base::WideToUtf8(c.button);
@@ -148,6 +165,14 @@ TEST_F(BoxTest, MessageBoxFeedbackLinkKeepsTheBoxOpen) {
   machine_.PlantSevenZipLibrary();
   const fs::path probe = PlantProbe();
   const data::TikoGroupConfig group{"123456", base::WideToUtf8(probe.wstring())};
+  // Our own text first, so that what an earlier process left cannot pass.
+  const std::string settled = "settled-" + std::to_string(::GetCurrentProcessId());
+  ASSERT_TRUE(diagnosis::testing::WaitFor(
+      [&] {
+        diagnosis::CopyTextToClipboard(settled, "");
+        return ClipboardText().rfind("Diagnosis Path: " + settled, 0) == 0;
+      },
+      std::chrono::seconds(10)));
   BoxDriver driver(kMessageBoxClass, 100,
                    {ClickStep(L"feedback_label"), WaitStep([&] { return Opened(probe); }),
                     CheckStep([](BoxView& box) { EXPECT_TRUE(::IsWindowVisible(box.Hwnd())); }),
@@ -155,6 +180,13 @@ TEST_F(BoxTest, MessageBoxFeedbackLinkKeepsTheBoxOpen) {
   EXPECT_EQ(ShowMessageBox(L"确认", L"取消", group), kMessageBoxCancel);
   EXPECT_TRUE(driver.AllDone());
   EXPECT_TRUE(Opened(probe));
+  // Wine shares the clipboard through the X selection: a moment may pass
+  // before this process reads what it wrote.
+  std::string clipboard;
+  EXPECT_TRUE(diagnosis::testing::WaitFor(
+      [&] { return (clipboard = ClipboardText()).rfind("Diagnosis Path: quillorane/diagnosis/", 0) == 0; },
+      std::chrono::seconds(10)))
+      << clipboard;
 }
 
 TEST_F(BoxTest, FeedbackBoxButtonsCloseWithTheirCodes) {
@@ -188,6 +220,51 @@ TEST_F(BoxTest, FeedbackBoxForumButtonClosesWithCancel) {
   BoxDriver driver(kFeedbackBoxClass, 100, {ClickStep(L"diagnosis_option"), ClickStep(L"forum_btn")});
   EXPECT_EQ(FeedbackTipBox::Show(nullptr, "installing_card", data::DefaultTikoGroupConfig()), kMessageBoxCancel);
   EXPECT_TRUE(driver.AllDone());
+}
+
+// The window title is the product's display name from the install record,
+// else the brand.
+TEST_F(BoxTest, TitleIsTheDisplayNameElseTheBrand) {
+  std::optional<std::string>& display_name = GlobalConfig::Instance().display_name;
+  const std::optional<std::string> saved = display_name;
+  struct Case {
+    std::optional<std::string> name;
+    const wchar_t* title;
+  } cases[] = {{std::nullopt, L"OrvalisQuillorane"}, {"", L"OrvalisQuillorane"}, {"星际小镇", L"星际小镇"}};
+  for (const Case& c : cases) {
+    display_name = c.name;
+    std::wstring title;
+    BoxDriver driver(kFeedbackBoxClass, 100, {CheckStep([&](BoxView& box) {
+                                                wchar_t text[64] = {};
+                                                ::GetWindowTextW(box.Hwnd(), text, 64);
+                                                title = text;
+                                              }),
+                                              ClickStep(L"close_btn")});
+    EXPECT_EQ(FeedbackTipBox::Show(nullptr, "installing_card", data::DefaultTikoGroupConfig()), kMessageBoxClose);
+    EXPECT_EQ(title, c.title);
+  }
+  display_name = saved;
+}
+
+// A box with a parent keeps the parent disabled while it runs.
+TEST_F(BoxTest, ParentIsDisabledWhileTheBoxRuns) {
+  const HWND parent = ::CreateWindowExW(0, L"STATIC", L"parent", WS_POPUP | WS_VISIBLE, 10, 10, 200, 100, nullptr,
+                                        nullptr, nullptr, nullptr);
+  ASSERT_NE(parent, nullptr);
+  bool enabled_while_shown = true;
+  HWND owner = nullptr;
+  BoxDriver driver(kMessageBoxClass, 100, {CheckStep([&](BoxView& box) {
+                                             enabled_while_shown = ::IsWindowEnabled(parent) != FALSE;
+                                             owner = ::GetWindow(box.Hwnd(), GW_OWNER);
+                                           }),
+                                           ClickStep(L"confirm_btn")});
+  EXPECT_EQ(TinyMessageBox::Show(parent, "removeable_tip_card", "custom_install_card", L"提示", L"内容",
+                                 data::DefaultTikoGroupConfig(), L"确认", L"取消"),
+            kMessageBoxConfirm);
+  EXPECT_EQ(owner, parent);
+  EXPECT_FALSE(enabled_while_shown);
+  EXPECT_TRUE(::IsWindowEnabled(parent));
+  ::DestroyWindow(parent);
 }
 
 class BoxGoldenTest : public BoxTest, public ::testing::WithParamInterface<int> {};
