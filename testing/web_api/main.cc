@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "testing/web_api/component_catalog.h"
 #include "testing/web_api/web_api_service.h"
 
 namespace {
@@ -52,6 +53,10 @@ int main(int argc, char** argv) {
     else return Usage();
   }
   if (port <= 0 || options.cert_file.empty() || options.key_file.empty() || options.state.empty()) return Usage();
+  // The archives' digests are learnt before the service answers, as a real
+  // service has them at hand: otherwise the first client-update request of a
+  // run waits while hundreds of megabytes are hashed.
+  if (!options.components.empty()) web_api::ReadCatalog(options.components, options.component_url_base, options.version);
 
   std::vector<std::unique_ptr<web_api::WebApiService>> services;
   std::vector<int> ports;

@@ -48,3 +48,23 @@ target_compile_definitions(installer_probe_delay_test PRIVATE
   QL_RECORD_PEER_EXE="$<TARGET_FILE:record_peer>"
   QL_IPC_RECORD_SENDER="$<TARGET_FILE:ipc_record_sender>"
   QL_QUILLORANIX_DOUBLE_PATH="$<TARGET_FILE:ql_quilloranix_double>")
+
+# The start toast of a silent install, with and without the rig's toast
+# classes registered in the prefix.
+ql_add_gtest(installer_toast_test
+  SOURCES installer_toast_test.cc
+  LIBS ql_net ql_base ql_install_record_stamp ql_testing_process ql_testing_telemetry ql_toast_lib ole32 uuid shell32
+  FIXTURES web_api web_api_ca http_nginx http_fault installer_e2e_archives
+  LOCKS quillorane_product firewall_policy_class installer_single_instance shell_link_folders
+        registry_uninstall_quillorane registry_url_protocol_quillorane registry_apk_association ipc_clients
+        hkcu_api_debug_mode quillorane_client_process collector8081 toast_runtime_classes toast_start_menu_link
+  ENV ${QL_HTTP_RIG_ENV} http_proxy= https_proxy= HTTP_PROXY= HTTPS_PROXY=
+  TIMEOUT 600)
+add_dependencies(installer_toast_test QuilloraneInstaller ql_netfw_stand_in ql_toast_stand_in record_peer
+                 ipc_record_sender ql_demo_components)
+target_compile_definitions(installer_toast_test PRIVATE
+  QL_INSTALLER_EXE="$<TARGET_FILE:QuilloraneInstaller>"
+  QL_NETFW_STAND_IN="$<TARGET_FILE:ql_netfw_stand_in>"
+  QL_RECORD_PEER_EXE="$<TARGET_FILE:record_peer>"
+  QL_IPC_RECORD_SENDER="$<TARGET_FILE:ipc_record_sender>"
+  QL_TOAST_STAND_IN="$<TARGET_FILE:ql_toast_stand_in>")

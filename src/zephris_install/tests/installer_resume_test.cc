@@ -164,10 +164,12 @@ const KillPoint kKillPoints[] = {
     {"InstallStageStarted", Trigger::kLogLine, 0, "start install resume-client"},
     // Unpacked: the component's files are checked and its setup runs.
     {"Unpacked", Trigger::kLogLine, 0, "extract file success"},
+    // The setup has run: the client's files stand, the product's version
+    // value and uninstall entry do not. The rerun must not take the files for
+    // an installed product.
+    {"SetupDone", Trigger::kLogLine, 0, "execute setup success"},
     // The product is registered: only its links and the client's start are
-    // left. (A kill between the setup and the registration is left out: the
-    // rerun finds the client's files and ends at once, leaving the product
-    // without its uninstall entry.)
+    // left.
     {"Registered", Trigger::kLogLine, 0, "NotifyInstallEnd"},
 };
 

@@ -11,10 +11,13 @@
 #include "base/path_manager.h"
 #include "base/registry.h"
 #include "src/zephris_install/src/global_config/global_config.h"
+#include "src/zephris_install/src/tool/uninstall_entry.h"
 
 namespace {
 
 constexpr uint64_t kStoreUiBrand = 10;
+// What the path manager answers for a version value that was never written.
+constexpr wchar_t kUnsetVersion[] = L"1.0.0.0";
 
 bool ComputeClientIntact() {
   if (!IsClientInstalled()) return false;
@@ -43,6 +46,13 @@ bool IsClientIntact() {
 bool NeedReinstall() {
   static const bool needed = IsClientInstalled() && !IsClientIntact();
   return needed;
+}
+
+bool IsProductRegistered() {
+  const base::PathManager& paths = base::PathManager::GetInstance();
+  if (paths.GetProductVersion() == kUnsetVersion) return false;
+  const std::wstring uninstall_key = std::wstring(kUninstallKeyRoot) + kUninstallKeyName;
+  return static_cast<bool>(base::OpenRegKey(HKEY_LOCAL_MACHINE, uninstall_key, KEY_READ));
 }
 
 bool NeedInstallApp(const GlobalConfig& config) {

@@ -16,6 +16,12 @@ bool IsClientIntact();
 // Installed but not intact: the reinstall engine switches it back.
 bool NeedReinstall();
 
+// The last steps of an install stand: the product's version value and its
+// uninstall entry, written after every component's setup has run. Client
+// files without them are what an install stopped short of its end leaves.
+// Asked afresh on every call.
+bool IsProductRegistered();
+
 // The install record names an app to install after the product: an app id
 // that is not the engine-SDK placeholder, unless the app is not to be pulled
 // up (app_pullup_type 2).

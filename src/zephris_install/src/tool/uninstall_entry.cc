@@ -17,8 +17,7 @@ std::wstring BuildUninstallCommand(const std::wstring& uninstaller_path) {
 bool WriteUninstallEntry(const std::wstring& key_name, const std::wstring& uninstall_command,
                          const std::wstring& display_icon, const std::wstring& display_name,
                          const std::wstring& display_version, const std::wstring& publisher) {
-  const std::wstring key =
-      fmt::format(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{}", key_name);
+  const std::wstring key = kUninstallKeyRoot + key_name;
   const std::array<std::pair<const wchar_t*, const std::wstring*>, 5> values = {{
       {L"DisplayIcon", &display_icon},
       {L"DisplayName", &display_name},

@@ -3,6 +3,8 @@
 
 #include <string>
 
+// Under HKLM; the entry's key is this followed by its name.
+inline constexpr wchar_t kUninstallKeyRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 inline constexpr wchar_t kUninstallKeyName[] = L"Quillorane";
 inline constexpr wchar_t kUninstallDisplayName[] = L"OrvalisQuillorane";
 inline constexpr wchar_t kProductPublisher[] = L"Orvalis";

@@ -1,45 +1,40 @@
 #include "src/zephris_install/src/toast/system_toast/show_toast.h"
 
-#include <windows.h>
-#include <roapi.h>
-#include <winstring.h>
-
 #include <mutex>
 
 #include "base/product_log.h"
+#include "src/zephris_install/src/toast/system_toast/toast_handler.h"
+#include "src/zephris_install/src/toast/toast_lib/toast_manager.h"
+#include "src/zephris_install/src/toast/toast_lib/toast_template.h"
 
 namespace {
 
-// The toast manager of the Windows Runtime is reached through its activation
-// factory; where the runtime has no toast manager (older systems, Wine) the
-// initialisation fails and every toast is only logged.
-bool InitializeToastManager() {
-  if (FAILED(RoInitialize(RO_INIT_MULTITHREADED))) return false;
-  static constexpr wchar_t kClass[] = L"Windows.UI.Notifications.ToastNotificationManager";
-  HSTRING_HEADER header;
-  HSTRING name = nullptr;
-  if (FAILED(WindowsCreateStringReference(kClass, ARRAYSIZE(kClass) - 1, &header, &name))) return false;
-  // mingw-w64 declares the interface id but its libraries do not define
-  // IID_IInspectable; the id comes with the interface declaration.
-  IInspectable* factory = nullptr;
-  if (FAILED(RoGetActivationFactory(name, __uuidof(IInspectable), reinterpret_cast<void**>(&factory)))) return false;
-  factory->Release();
-  return true;
-}
+constexpr wchar_t kProductTitle[] = L"OrvalisQuillorane";
 
 }  // namespace
 
 void ShowToast(const std::wstring& first_line, const std::wstring& second_line) {
   static std::once_flag once;
   static bool initialized = false;
-  std::call_once(once, [] { initialized = InitializeToastManager(); });
+  std::call_once(once, [] {
+    ToastLib::ToastManager& manager = ToastLib::ToastManager::getInstance();
+    const std::wstring name = std::wstring(kProductTitle) + L"安装器";
+    manager.setAppName(name);
+    manager.setAppUserModelId(name);
+    initialized = manager.initialize();
+  });
   if (!initialized) {
     PRODUCT_LOG("ToastManager::initialize fail");
     return;
   }
-  // The notification templates of the runtime are not available to this
-  // build: the toast cannot be shown.
-  (void)first_line;
-  (void)second_line;
-  PRODUCT_LOG("showToast fail");
+  ToastLib::ToastTemplate toast;
+  toast.setTextField(first_line, 0);
+  toast.setTextField(second_line, 1);
+  toast.audio_option = ToastLib::ToastTemplate::kAudioDefault;
+  toast.duration = ToastLib::ToastTemplate::kDurationLong;
+  toast.useDefaultAudio();
+  // The manager owns the handler from here on, whatever the outcome.
+  if (ToastLib::ToastManager::getInstance().showToast(toast, new system_toast::ToastHandler) == -1) {
+    PRODUCT_LOG("showToast fail");
+  }
 }

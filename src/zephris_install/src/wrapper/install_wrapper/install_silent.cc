@@ -17,7 +17,13 @@ void ReportCommonAction(const char* state) {
 
 void InstallSilent::Exec() {
   ReportCommonAction("start");
-  if (IsClientInstalled()) {
+  // Client files without the product's registration are what an install
+  // killed between the client's setup and its last steps leaves: ending here
+  // would leave the product out of the system's program list for good, so the
+  // install runs again and finishes the job.
+  const bool registered = IsProductRegistered();
+  if (IsClientInstalled() && !registered) PRODUCT_LOG("client files found but the product is not registered: installing");
+  if (IsClientInstalled() && registered) {
     // Nothing to install: the status completes the run on this thread.
     InstallStatus completed;
     completed.code = kStatusCompleted;
