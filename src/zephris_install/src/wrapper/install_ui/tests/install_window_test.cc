@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -421,6 +422,23 @@ TEST_F(InstallWindowTest, AppStatesEndTheWindowAsTheyAsk) {
     }
     run_.reset();
   }
+}
+
+TEST_F(InstallWindowTest, AnAppInstallCompletesWhenNoClientIsLeftToReport) {
+  GlobalConfig& config = GlobalConfig::Instance();
+  config.install_priority = 1;
+  config.app_id = "com.example.game";
+  config.app_pullup_type = 1;
+  Open();
+  window_->SetClientPollInterval(std::chrono::milliseconds(50));
+  StartInstalling();
+  Status(kStatusCompleted);
+  // The window waits on the installing card for the app's states; with no
+  // client process running, none can come, and it completes by itself.
+  ASSERT_TRUE(run_->WaitExit());
+  EXPECT_EQ(window_->current_card(), "install_complete_card");
+  EXPECT_EQ(config.install_priority, 0);
+  config.app_pullup_type.reset();
 }
 
 TEST_F(InstallWindowTest, CarouselDotsPickThePage) {
