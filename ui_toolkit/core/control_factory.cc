@@ -8,6 +8,9 @@
 #include "ui_toolkit/controls/check_box.h"
 #include "ui_toolkit/controls/edit.h"
 #include "ui_toolkit/controls/label.h"
+#include "ui_toolkit/controls/list.h"
+#include "ui_toolkit/controls/list_elements.h"
+#include "ui_toolkit/controls/list_header.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
 #include "ui_toolkit/core/container.h"
@@ -44,6 +47,12 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"COptionUI", &Create<COptionUI>);
   RegisterControl(L"CCheckBoxUI", &Create<CCheckBoxUI>);
   RegisterControl(L"CProgressUI", &Create<CProgressUI>);
+  RegisterControl(L"CListUI", &Create<CListUI>);
+  RegisterControl(L"CListHeaderUI", &Create<CListHeaderUI>);
+  RegisterControl(L"CListHeaderItemUI", &Create<CListHeaderItemUI>);
+  RegisterControl(L"CListLabelElementUI", &Create<CListLabelElementUI>);
+  RegisterControl(L"CListTextElementUI", &Create<CListTextElementUI>);
+  RegisterControl(L"CListContainerElementUI", &Create<CListContainerElementUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
