@@ -13,6 +13,7 @@
 #include "ui_toolkit/controls/list_header.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
+#include "ui_toolkit/controls/tree_view.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
 #include "ui_toolkit/core/vertical_layout.h"
@@ -53,6 +54,8 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CListLabelElementUI", &Create<CListLabelElementUI>);
   RegisterControl(L"CListTextElementUI", &Create<CListTextElementUI>);
   RegisterControl(L"CListContainerElementUI", &Create<CListContainerElementUI>);
+  RegisterControl(L"CTreeViewUI", &Create<CTreeViewUI>);
+  RegisterControl(L"CTreeNodeUI", &Create<CTreeNodeUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   // Short element names of the common containers.
