@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "ui_toolkit/controls/list_body.h"
 #include "ui_toolkit/controls/list_header.h"
@@ -330,12 +331,20 @@ void CListUI::SetMultiSelect(bool on) {
 }
 
 void CListUI::SelectAll() {
-  for (int i = 0; i < body_->GetCount(); ++i) {
+  // One pass over the rows with the present selection as flags, so that
+  // selecting a hundred thousand rows stays linear.
+  const int count = body_->GetCount();
+  std::vector<bool> present(static_cast<size_t>(count), false);
+  for (int i = 0; i < selection_.GetSize(); ++i) {
+    const int sel = PtrToIndex(selection_.GetAt(i));
+    if (sel >= 0 && sel < count) present[static_cast<size_t>(sel)] = true;
+  }
+  for (int i = 0; i < count; ++i) {
     CControlUI* control = body_->GetItemAt(i);
     IListItemUI* item = AsListItem(control);
     if (item == nullptr || !control->IsVisible() || !control->IsEnabled()) continue;
     if (!item->SetSelectedFlag(true)) continue;
-    if (!IsSelectedIndex(i)) selection_.Add(IndexToPtr(i));
+    if (!present[static_cast<size_t>(i)]) selection_.Add(IndexToPtr(i));
     cur_sel_ = i;
   }
   if (multi_select_) Notify(L"itemselect", static_cast<WPARAM>(-1), static_cast<LPARAM>(-1));
