@@ -8,6 +8,7 @@
 #include "ui_toolkit/controls/list_body.h"
 #include "ui_toolkit/controls/list_elements.h"
 #include "ui_toolkit/controls/list_header.h"
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/tests/golden_image.h"
 #include "ui_toolkit/core/tests/skin_window.h"
 
@@ -492,6 +493,57 @@ TEST(ListBodyTest, ContainerRowChildrenFollowTheColumns) {
   EXPECT_EQ(80, w.Find(L"c0")->GetPos().right);
   EXPECT_EQ(80, w.Find(L"c1")->GetPos().left);
   EXPECT_EQ(230, w.Find(L"c1")->GetPos().right);
+}
+
+// ---- scrolling
+
+TEST(ListScrollTest, SelectingARowOutOfViewScrollsItIn) {
+  SkinWindow w(ListSkin(L"vscrollbar=\"true\"", 50));
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  ASSERT_NE(nullptr, list->GetVerticalScrollBar());
+  EXPECT_TRUE(list->GetVerticalScrollBar()->IsVisible());
+  EXPECT_EQ(50 * 20 - 220, list->GetScrollRange().cy);
+  w.Click(50, RowY(0));
+  w.Key(VK_END);
+  w.Paint();
+  const RECT body = list->GetBody()->GetPos();
+  const RECT last = w.Find(L"r49")->GetPos();
+  EXPECT_EQ(body.bottom, last.bottom);
+  EXPECT_EQ(list->GetScrollRange().cy, list->GetScrollPos().cy);
+  w.Key(VK_HOME);
+  w.Paint();
+  EXPECT_EQ(0, list->GetScrollPos().cy);
+  EXPECT_EQ(body.top, w.Find(L"r0")->GetPos().top);
+  // Page keys scroll without selecting.
+  w.Key(VK_NEXT);
+  EXPECT_GT(list->GetScrollPos().cy, 0);
+  EXPECT_EQ((std::vector<int>{0}), Selected(list));
+  // The wheel scrolls when the selection does not follow it.
+  const int before = list->GetScrollPos().cy;
+  POINT pt{50, RowY(3)};
+  ::ClientToScreen(w.Hwnd(), &pt);
+  ::SendMessageW(w.Hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(pt.x, pt.y));
+  EXPECT_GT(list->GetScrollPos().cy, before);
+}
+
+TEST(ListScrollTest, SideScrollingMovesHeaderAndColumnsWithTheRows) {
+  SkinWindow w(L"<Window size=\"200,120\"><VerticalLayout><List name=\"list\" hscrollbar=\"true\"><ListHeader height=\"20\">"
+               L"<ListHeaderItem name=\"h0\" width=\"150\"/><ListHeaderItem name=\"h1\" width=\"150\"/></ListHeader>"
+               L"<ListLabelElement name=\"r\" height=\"20\"/></List></VerticalLayout></Window>");
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  ASSERT_NE(nullptr, list->GetHorizontalScrollBar());
+  EXPECT_TRUE(list->GetHorizontalScrollBar()->IsVisible());
+  EXPECT_EQ(100, list->GetScrollRange().cx);
+  EXPECT_EQ(300, w.Find(L"r")->GetWidth());
+  list->SetScrollPos(SIZE{40, 0});
+  w.Paint();
+  EXPECT_EQ(40, list->GetScrollPos().cx);
+  EXPECT_EQ(-40, w.Find(L"r")->GetPos().left);
+  EXPECT_EQ(-40, w.Find(L"h0")->GetPos().left);
+  EXPECT_EQ(110, w.Find(L"h1")->GetPos().left);
+  EXPECT_EQ(110, list->GetListInfo()->rcColumn[1].left);
 }
 
 // ---- row painting
