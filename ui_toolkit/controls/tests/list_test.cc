@@ -371,6 +371,56 @@ TEST(ListTest, ItemAlignmentAttributes) {
   EXPECT_EQ(4, list.GetListInfo()->rcTextPadding.bottom);
 }
 
+TEST(ListTest, RightButtonSelectsOnlyWhenAsked) {
+  for (const bool on : {false, true}) {
+    SkinWindow w(ListSkin(on ? L"itemrselected=\"true\"" : L"", 3));
+    ASSERT_TRUE(w.Open());
+    ::SendMessageW(w.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(50, RowY(1)));
+    ::SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(50, RowY(1)));
+    ::SendMessageW(w.Hwnd(), WM_RBUTTONUP, 0, MAKELPARAM(50, RowY(1)));
+    EXPECT_EQ(on ? 1 : -1, ListOf(w)->GetCurrentSelection()) << on;
+  }
+}
+
+TEST(ListTest, PlainRowsDoNotExpandAndNextSelectedWalksTheSelection) {
+  SkinWindow w(ListSkin(L"multiselect=\"true\"", 5));
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  EXPECT_FALSE(list->ExpandItem(1, true));
+  EXPECT_EQ(-1, list->GetExpandedItem());
+  EXPECT_EQ(-1, list->GetNextSelected(-1));
+  ASSERT_TRUE(list->SelectItem(3));
+  {
+    HeldKey ctrl(VK_CONTROL);
+    ASSERT_TRUE(list->SelectItemMulti(1));
+  }
+  EXPECT_EQ(3, list->GetNextSelected(-1));
+  EXPECT_EQ(1, list->GetNextSelected(3));
+  EXPECT_EQ(-1, list->GetNextSelected(1));
+  EXPECT_EQ(-1, list->GetNextSelected(4));
+  EXPECT_EQ(3, list->GetCurrentSelection());  // the first entry, not the last selected
+  EXPECT_EQ(1, list->GetLastSelection());
+}
+
+TEST(ListTest, ASecondHeaderIsInsertedFirstButTheFirstStaysTheColumnHeader) {
+  SkinWindow w(ListSkin(L"", 1));
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  CListHeaderUI* first = list->GetHeader();
+  auto* second = new CListHeaderUI();
+  ASSERT_TRUE(list->Add(second));
+  EXPECT_EQ(first, list->GetHeader());
+  EXPECT_EQ(0, list->CVerticalLayoutUI::GetItemIndex(second));
+  EXPECT_EQ(1, list->GetCount());
+  // A header added to a list whose header has no columns replaces it.
+  CListUI bare;
+  auto* own = new CListHeaderUI();
+  own->Add(new CListHeaderItemUI());
+  ASSERT_TRUE(bare.Add(own));
+  EXPECT_EQ(own, bare.GetHeader());
+  EXPECT_EQ(1, bare.GetListInfo()->nColumns);
+}
+
 // ---- header, columns, body
 
 TEST(ListHeaderTest, HiddenHeaderStillSizesTheColumns) {
