@@ -654,6 +654,25 @@ TEST_P(ListGoldenTest, ListStatesLookAsTheirGolden) {
 
 INSTANTIATE_TEST_SUITE_P(Scales, ListGoldenTest, ::testing::Values(100, 150));
 
+TEST(ListPaintTest, GridLinesFollowAListBackgroundImageOnlyOnContainerRows) {
+  char dir[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, dir);
+  const std::string path = std::string(dir) + "ql_list_bk_" + std::to_string(::GetCurrentProcessId()) + ".png";
+  ASSERT_TRUE(testing::WritePng(path, std::vector<std::uint32_t>(8 * 8, 0xFF20C040), 8, 8));
+  const std::wstring image(path.begin(), path.end());
+  SkinWindow w(L"<Window size=\"200,100\"><VerticalLayout bkcolor=\"#FFFFFFFF\"><List name=\"list\" header=\"hidden\""
+               L" itembkimage=\"" + image + L"\" itemlinecolor=\"#FF0000FF\" itemshowrowline=\"true\">"
+               L"<ListLabelElement name=\"label\" height=\"20\"/>"
+               L"<ListContainerElement name=\"box\" height=\"20\"/></List></VerticalLayout></Window>");
+  ASSERT_TRUE(w.Open());
+  w.MouseMove(199, 99);
+  EXPECT_EQ(0x20C040u, w.PixelAt(100, 10) & 0xFFFFFF);  // the image fills the label row
+  EXPECT_EQ(0x20C040u, w.PixelAt(100, 19) & 0xFFFFFF);  // and no line follows it
+  EXPECT_EQ(0x20C040u, w.PixelAt(100, 30) & 0xFFFFFF);
+  EXPECT_EQ(0x0000FFu, w.PixelAt(100, 39) & 0xFFFFFF);  // the container row still draws its line
+  ::DeleteFileA(path.c_str());
+}
+
 class FixedSource : public IListTextSourceUI {
  public:
   CUiString GetItemText(CControlUI*, int index, int column) override {
