@@ -18,6 +18,9 @@
 #include "ui_toolkit/controls/ip_address.h"
 #include "ui_toolkit/controls/ip_address_ex.h"
 #include "ui_toolkit/controls/label.h"
+#include "ui_toolkit/controls/list.h"
+#include "ui_toolkit/controls/list_elements.h"
+#include "ui_toolkit/controls/list_header.h"
 #include "ui_toolkit/controls/loading.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
@@ -26,6 +29,7 @@
 #include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/controls/slider.h"
 #include "ui_toolkit/controls/text.h"
+#include "ui_toolkit/controls/tree_view.h"
 #include "ui_toolkit/controls/web_browser.h"
 #include "ui_toolkit/core/child_layout.h"
 #include "ui_toolkit/core/container.h"
@@ -64,6 +68,14 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"COptionUI", &Create<COptionUI>);
   RegisterControl(L"CCheckBoxUI", &Create<CCheckBoxUI>);
   RegisterControl(L"CProgressUI", &Create<CProgressUI>);
+  RegisterControl(L"CListUI", &Create<CListUI>);
+  RegisterControl(L"CListHeaderUI", &Create<CListHeaderUI>);
+  RegisterControl(L"CListHeaderItemUI", &Create<CListHeaderItemUI>);
+  RegisterControl(L"CListLabelElementUI", &Create<CListLabelElementUI>);
+  RegisterControl(L"CListTextElementUI", &Create<CListTextElementUI>);
+  RegisterControl(L"CListContainerElementUI", &Create<CListContainerElementUI>);
+  RegisterControl(L"CTreeViewUI", &Create<CTreeViewUI>);
+  RegisterControl(L"CTreeNodeUI", &Create<CTreeNodeUI>);
   RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
   RegisterControl(L"CTextUI", &Create<CTextUI>);
   RegisterControl(L"CSliderUI", &Create<CSliderUI>);
