@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/controls/txt_win_host.h"
 #include "ui_toolkit/core/dpi_helper.h"
 #include "ui_toolkit/core/draw_engine.h"
@@ -154,8 +155,37 @@ void CRichEditUI::Copy() { TxSendMessage(WM_COPY, 0, 0, nullptr); }
 void CRichEditUI::Paste() { TxSendMessage(WM_PASTE, 0, 0, nullptr); }
 void CRichEditUI::Clear() { TxSendMessage(WM_CLEAR, 0, 0, nullptr); }
 
+void CRichEditUI::SetScrollPos(SIZE pos, bool) {
+  if (IsVerticalBarVisible()) {
+    const int old = vertical_bar_->GetScrollPos();
+    vertical_bar_->SetScrollPos(pos.cy);
+    const int now = vertical_bar_->GetScrollPos();
+    if (now != old) {
+      TxSendMessage(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, now), 0, nullptr);
+      // A plain-text engine may stop short of a downward move near the end.
+      if (!rich_ && IsVerticalBarVisible() && now > old && vertical_bar_->GetScrollPos() <= now) {
+        vertical_bar_->SetScrollPos(now);
+      }
+    }
+  }
+  if (IsHorizontalBarVisible()) {
+    const int old = horizontal_bar_->GetScrollPos();
+    horizontal_bar_->SetScrollPos(pos.cx);
+    const int now = horizontal_bar_->GetScrollPos();
+    if (now != old) TxSendMessage(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, now), 0, nullptr);
+  }
+}
+
 void CRichEditUI::LineUp() { TxSendMessage(WM_VSCROLL, SB_LINEUP, 0, nullptr); }
-void CRichEditUI::LineDown() { TxSendMessage(WM_VSCROLL, SB_LINEDOWN, 0, nullptr); }
+
+void CRichEditUI::LineDown() {
+  const int before = IsVerticalBarVisible() ? vertical_bar_->GetScrollPos() : 0;
+  TxSendMessage(WM_VSCROLL, SB_LINEDOWN, 0, nullptr);
+  if (!rich_ && host_ != nullptr && IsVerticalBarVisible() && vertical_bar_->GetScrollPos() <= before) {
+    vertical_bar_->SetScrollPos(vertical_bar_->GetScrollRange());
+  }
+}
+
 void CRichEditUI::PageUp() { TxSendMessage(WM_VSCROLL, SB_PAGEUP, 0, nullptr); }
 void CRichEditUI::PageDown() { TxSendMessage(WM_VSCROLL, SB_PAGEDOWN, 0, nullptr); }
 void CRichEditUI::HomeUp() { TxSendMessage(WM_VSCROLL, SB_TOP, 0, nullptr); }
@@ -345,17 +375,74 @@ void CRichEditUI::OnInitialize() {
 
 // ---- layout
 
+RECT CRichEditUI::InsetRect() const {
+  RECT rc = pos_;
+  const RECT inset = ScaleRectValue(inset_);
+  rc.left += inset.left;
+  rc.top += inset.top;
+  rc.right -= inset.right;
+  rc.bottom -= inset.bottom;
+  return rc;
+}
+
+LONG CRichEditUI::NaturalHeight(LONG width) const {
+  if (host_ == nullptr || host_->GetTextServices() == nullptr || manager_ == nullptr) return -1;
+  const SIZEL extent{-1, -1};
+  LONG height = 0;
+  if (FAILED(host_->GetTextServices()->TxGetNaturalSize(DVASPECT_CONTENT, manager_->GetPaintDC(), nullptr, nullptr,
+                                                        TXTNS_FITTOCONTENT, &extent, &width, &height))) {
+    return -1;
+  }
+  return height;
+}
+
 void CRichEditUI::SetPos(RECT rc, bool invalidate) {
   CControlUI::SetPos(rc, invalidate);
-  const RECT inner = GetInnerRect();
+  RECT inner = InsetRect();
+  RECT scrolled = inner;
+  const bool vbar_was_visible = IsVerticalBarVisible();
+  if (vbar_was_visible) {
+    scrolled.top -= vertical_bar_->GetScrollPos();
+    scrolled.bottom += vertical_bar_->GetScrollRange() - vertical_bar_->GetScrollPos();
+    scrolled.right -= vertical_bar_->GetFixedWidth();
+    inner.right -= vertical_bar_->GetFixedWidth();
+  }
+  if (IsHorizontalBarVisible()) {
+    scrolled.left -= horizontal_bar_->GetScrollPos();
+    scrolled.right += horizontal_bar_->GetScrollRange() - horizontal_bar_->GetScrollPos();
+    scrolled.bottom -= horizontal_bar_->GetFixedHeight();
+    inner.bottom -= horizontal_bar_->GetFixedHeight();
+  }
+  const RECT pad = GetTextPadding();
   if (host_ != nullptr) {
     RECT client = inner;
-    const RECT pad = GetTextPadding();
     client.left += pad.left;
     client.top += pad.top;
     client.right -= pad.right;
     client.bottom -= pad.bottom;
     host_->SetClientRect(client);
+  }
+  // The engine hides the bar when the text fits the width it was given with
+  // the bar; without the bar the text may no longer fit, so check once more.
+  if (vbar_was_visible && vertical_bar_ && (!vertical_bar_->IsVisible() || self_shown_vbar_)) {
+    const RECT client = host_ != nullptr ? host_->GetControlRect() : inner;
+    const LONG height = NaturalHeight(client.right - client.left + vertical_bar_->GetFixedWidth());
+    if (height > (scrolled.bottom - scrolled.top) - pad.top - pad.bottom) {
+      vertical_bar_->SetVisible(true);
+      vertical_bar_->SetScrollPos(0);
+      self_shown_vbar_ = true;
+    } else if (self_shown_vbar_) {
+      vertical_bar_->SetVisible(false);
+      self_shown_vbar_ = false;
+    }
+  }
+  if (IsVerticalBarVisible()) {
+    vertical_bar_->SetPos(RECT{inner.right, inner.top, inner.right + vertical_bar_->GetFixedWidth(), inner.bottom},
+                          false);
+  }
+  if (IsHorizontalBarVisible()) {
+    horizontal_bar_->SetPos(
+        RECT{inner.left, inner.bottom, inner.right, inner.bottom + horizontal_bar_->GetFixedHeight()}, false);
   }
   for (int i = 0; i < items_.GetSize(); ++i) {
     auto* child = static_cast<CControlUI*>(items_.GetAt(i));
@@ -368,13 +455,18 @@ void CRichEditUI::SetPos(RECT rc, bool invalidate) {
     const LONG cx = std::clamp<LONG>(fixed.cx, child->GetMinWidth(), std::max(child->GetMinWidth(), child->GetMaxWidth()));
     const LONG cy =
         std::clamp<LONG>(fixed.cy, child->GetMinHeight(), std::max(child->GetMinHeight(), child->GetMaxHeight()));
-    child->SetPos(RECT{inner.left, inner.top, inner.left + cx, inner.top + cy}, false);
+    child->SetPos(RECT{scrolled.left, scrolled.top, scrolled.left + cx, scrolled.top + cy}, false);
   }
 }
 
 void CRichEditUI::MoveBy(SIZE delta, bool invalidate) {
   CContainerUI::MoveBy(delta, invalidate);
-  if (host_ != nullptr) host_->SetClientRect(GetInnerRect());
+  // The text keeps its padding when the control moves.
+  if (host_ != nullptr) {
+    RECT client = host_->GetControlRect();
+    ::OffsetRect(&client, delta.cx, delta.cy);
+    host_->SetClientRect(client);
+  }
 }
 
 // ---- input
@@ -618,8 +710,18 @@ bool CRichEditUI::PaintContent(HDC dc, const RECT& paint, CControlUI* stop) {
     const RECT client = host_->GetControlRect();
     RECTL bounds{client.left, client.top, client.right, client.bottom};
     RECT update = paint;
+    // A scrolled engine draws its partly visible lines whole: keep them off
+    // the border, the padding and the bars.
+    CUiClipScope text_clip;
+    RECT text_area{};
+    ::IntersectRect(&text_area, &area, &client);
+    CUiClipScope::Begin(dc, text_area, text_clip);
     host_->GetTextServices()->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, dc, nullptr, &bounds, nullptr, &update,
                                      nullptr, 0, TXTVIEW_ACTIVE);
+    if (self_shown_vbar_ && vertical_bar_) {
+      const LONG height = NaturalHeight(client.right - client.left + vertical_bar_->GetFixedWidth());
+      if (height >= 0 && height <= client.bottom - client.top) MarkNeedsLayout();
+    }
   }
   const RECT inner = GetInnerRect();
   for (int i = 0; i < items_.GetSize(); ++i) {
@@ -632,6 +734,7 @@ bool CRichEditUI::PaintContent(HDC dc, const RECT& paint, CControlUI* stop) {
     if (!child->Paint(dc, paint, stop)) return false;
   }
   PaintCaret(dc);
+  if (!PaintScrollBars(dc, paint, stop)) return false;
   if (!IsFocused() && !tip_value_.IsEmpty() && GetText().IsEmpty()) {
     RECT rc = pos_;
     const RECT pad = GetTextPadding();

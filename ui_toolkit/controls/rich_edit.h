@@ -48,19 +48,21 @@ class CRichEditUI : public CContainerUI, public IMessageFilterUI {
   bool PaintContent(HDC dc, const RECT& paint, CControlUI* stop) override;
   void PaintStateImage(HDC dc) override;
 
-  // Scroll steps, sent to the engine as scroll messages.
-  void LineUp();
-  void LineDown();
-  void PageUp();
-  void PageDown();
-  void HomeUp();
-  void EndDown();
-  void LineLeft();
-  void LineRight();
-  void PageLeft();
-  void PageRight();
-  void HomeLeft();
-  void EndRight();
+  // Scrolling is the engine's: the bars follow what it reports, and these
+  // steps reach it as scroll messages.
+  void SetScrollPos(SIZE pos, bool notify = true) override;
+  void LineUp() override;
+  void LineDown() override;
+  void PageUp() override;
+  void PageDown() override;
+  void HomeUp() override;
+  void EndDown() override;
+  void LineLeft() override;
+  void LineRight() override;
+  void PageLeft() override;
+  void PageRight() override;
+  void HomeLeft() override;
+  void EndRight() override;
 
   virtual HRESULT TxSendMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) const;
   virtual bool OnTxViewChanged();
@@ -117,17 +119,23 @@ class CRichEditUI : public CContainerUI, public IMessageFilterUI {
   void SetDisabledImage(const wchar_t* description);
   DWORD GetStyle() const { return style_; }
   std::uint32_t GetState() const { return state_; }
+  bool IsVerticalBarSelfShown() const { return self_shown_vbar_; }
 
   CTxtWinHost* GetTextHost() const { return host_; }
   // The context menu as the control would show it now (the caller destroys it).
   HMENU BuildContextMenu();
 
  private:
+  // The position less the scaled inset, bars not taken off.
+  RECT InsetRect() const;
+  // Natural text height for |width| pixels, or -1 when the engine cannot say.
+  LONG NaturalHeight(LONG width) const;
   bool HostClaimsPoint(UINT message, WPARAM wparam, LPARAM lparam) const;
   void PaintCaret(HDC dc);
   void BlinkCaret();
 
   CTxtWinHost* host_ = nullptr;
+  bool self_shown_vbar_ = false;
   bool want_tab_ = true;
   bool want_return_ = true;
   bool want_ctrl_return_ = true;

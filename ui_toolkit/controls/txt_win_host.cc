@@ -5,6 +5,7 @@
 
 #include "base/product_log.h"
 #include "ui_toolkit/controls/rich_edit.h"
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/draw_engine.h"
 #include "ui_toolkit/core/paint_manager.h"
 
@@ -246,15 +247,57 @@ HDC CTxtWinHost::TxGetDC() { return PaintDC(); }
 
 INT CTxtWinHost::TxReleaseDC(HDC) { return 1; }
 
-// The toolkit's scroll bars are not part of this control yet: the engine
-// keeps its own scroll position, and the bar calls have no bar to reach.
-WINBOOL CTxtWinHost::TxShowScrollBar(INT, WINBOOL) { return TRUE; }
+// The bars named by an engine bar code: vertical, horizontal or both; a bar the
+// control does not have is skipped.
+template <typename Fn>
+void CTxtWinHost::ForEachBar(INT bar, Fn fn) {
+  if (control_ == nullptr) return;
+  if (bar == SB_VERT || bar == SB_BOTH) {
+    if (CScrollBarUI* v = control_->GetVerticalScrollBar(); v != nullptr) fn(v, true);
+  }
+  if (bar == SB_HORZ || bar == SB_BOTH) {
+    if (CScrollBarUI* h = control_->GetHorizontalScrollBar(); h != nullptr) fn(h, false);
+  }
+}
 
-WINBOOL CTxtWinHost::TxEnableScrollBar(INT, INT) { return TRUE; }
+WINBOOL CTxtWinHost::TxShowScrollBar(INT bar, WINBOOL show) {
+  ForEachBar(bar, [show](CScrollBarUI* b, bool) { b->SetVisible(show == 1); });
+  return TRUE;
+}
 
-WINBOOL CTxtWinHost::TxSetScrollRange(INT, LONG, INT, WINBOOL) { return TRUE; }
+WINBOOL CTxtWinHost::TxEnableScrollBar(INT bars, INT arrows) {
+  if (control_ == nullptr) return TRUE;
+  if (bars == SB_VERT) {
+    control_->EnableScrollBar(true, control_->GetHorizontalScrollBar() != nullptr);
+  } else if (bars == SB_HORZ) {
+    control_->EnableScrollBar(control_->GetVerticalScrollBar() != nullptr, true);
+  } else if (bars == SB_BOTH) {
+    control_->EnableScrollBar(true, true);
+  } else {
+    return TRUE;
+  }
+  ForEachBar(bars, [arrows](CScrollBarUI* b, bool) { b->SetVisible(arrows != ESB_DISABLE_BOTH); });
+  return TRUE;
+}
 
-WINBOOL CTxtWinHost::TxSetScrollPos(INT, INT, WINBOOL) { return TRUE; }
+WINBOOL CTxtWinHost::TxSetScrollRange(INT bar, LONG min_pos, INT max_pos, WINBOOL) {
+  ForEachBar(bar, [this, min_pos, max_pos](CScrollBarUI* b, bool vertical) {
+    const LONG page = vertical ? client_.bottom - client_.top : client_.right - client_.left;
+    const LONG range = max_pos - min_pos - page;
+    if (range > 0) {
+      b->SetVisible(true);
+      b->SetScrollRange(static_cast<int>(range));
+    } else {
+      b->SetVisible(false);
+    }
+  });
+  return TRUE;
+}
+
+WINBOOL CTxtWinHost::TxSetScrollPos(INT bar, INT pos, WINBOOL) {
+  ForEachBar(bar, [pos](CScrollBarUI* b, bool) { b->SetScrollPos(pos); });
+  return TRUE;
+}
 
 void CTxtWinHost::TxInvalidateRect(LPCRECT rect, WINBOOL) {
   if (control_ == nullptr || control_->GetManager() == nullptr) return;

@@ -117,6 +117,8 @@ class CTxtWinHost : public ITextHost {
 
  private:
   virtual ~CTxtWinHost();
+  template <typename Fn>
+  void ForEachBar(INT bar, Fn fn);
   HDC PaintDC() const;
   HWND Window() const;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui_toolkit/controls/rich_edit.h"
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/controls/txt_win_host.h"
 #include "ui_toolkit/core/paint_manager.h"
 #include "ui_toolkit/core/tests/golden_image.h"
@@ -462,21 +463,113 @@ TEST(RichEditTest, WithoutTextServicesTheControlStillPaintsAndAnswersEmpty) {
   EXPECT_EQ(L"", std::wstring(re.GetText().GetData()));
 }
 
+std::wstring Lines(int count) {
+  std::wstring text;
+  for (int i = 1; i <= count; ++i) text += L"line " + std::to_wstring(i) + (i < count ? L"\r" : L"");
+  return text;
+}
+
+LRESULT FirstVisibleLine(CRichEditUI* re) {
+  LRESULT line = -1;
+  re->TxSendMessage(EM_GETFIRSTVISIBLELINE, 0, 0, &line);
+  return line;
+}
+
+TEST(RichEditScrollTest, LongTextShowsTheBarAndWheelArrowsAndBarMoveTheText) {
+  SkinWindow w(Skin(L"vscrollbar=\"true\" autovscroll=\"true\""));
+  ASSERT_TRUE(w.Open(true));
+  auto* re = static_cast<CRichEditUI*>(w.Find(L"re"));
+  ASSERT_NE(nullptr, re->GetTextHost());
+  CScrollBarUI* bar = re->GetVerticalScrollBar();
+  ASSERT_NE(nullptr, bar);
+  re->SetText(L"short");
+  w.Paint();
+  EXPECT_FALSE(bar->IsVisible());
+  re->SetText(Lines(40).c_str());
+  w.Paint();
+  ASSERT_TRUE(bar->IsVisible());
+  EXPECT_GT(bar->GetScrollRange(), 100);
+  // The replaced text leaves the caret, and the view, at its end.
+  EXPECT_EQ(bar->GetScrollRange(), bar->GetScrollPos());
+  re->SetSel(0, 0);
+  re->HomeUp();
+  EXPECT_EQ(0, bar->GetScrollPos());
+  EXPECT_EQ(0, FirstVisibleLine(re));
+  // The bar sits at the right edge, and the text no longer runs under it.
+  EXPECT_EQ(re->GetPos().right, bar->GetPos().right);
+  EXPECT_LE(re->GetTextHost()->GetControlRect().right, bar->GetPos().left);
+
+  // A plain wheel turn over the text is the container's, which steps the engine.
+  POINT pt{150, 40};
+  ::ClientToScreen(w.Hwnd(), &pt);
+  ::SendMessageW(w.Hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(pt.x, pt.y));
+  w.Paint();
+  const int after_wheel = bar->GetScrollPos();
+  EXPECT_GT(after_wheel, 0);
+  EXPECT_GT(FirstVisibleLine(re), 0);
+
+  // The bar's down arrow, clicked with the mouse.
+  const RECT down = bar->GetButton2Rect();
+  w.Click((down.left + down.right) / 2, (down.top + down.bottom) / 2);
+  EXPECT_GT(bar->GetScrollPos(), after_wheel);
+
+  re->EndDown();
+  EXPECT_EQ(bar->GetScrollRange(), bar->GetScrollPos());
+  re->SetScrollPos(SIZE{0, 0});
+  EXPECT_EQ(0, bar->GetScrollPos());
+  EXPECT_EQ(0, FirstVisibleLine(re));
+}
+
+TEST_F(RichEditInputTest, TypingPastTheBottomScrollsTheCaretIntoView) {
+  SkinWindow w(Skin(L"vscrollbar=\"true\" autovscroll=\"true\""));
+  OpenFocused(w);
+  for (int i = 0; i < 12; ++i) {
+    Type(L"row");
+    Press(VK_RETURN);
+  }
+  Type(L"last");
+  w.Paint();
+  CScrollBarUI* bar = re_->GetVerticalScrollBar();
+  ASSERT_TRUE(bar->IsVisible());
+  EXPECT_EQ(bar->GetScrollRange(), bar->GetScrollPos());
+  EXPECT_GT(FirstVisibleLine(re_), 0);
+  Press(VK_HOME, {VK_CONTROL});
+  EXPECT_EQ(0, bar->GetScrollPos());
+  EXPECT_EQ(0, FirstVisibleLine(re_));
+}
+
+TEST(RichEditTest, MovingTheControlKeepsTheTextPadding) {
+  SkinWindow w(Skin(L"textpadding=\"4,3,2,1\""));
+  ASSERT_TRUE(w.Open());
+  auto* re = static_cast<CRichEditUI*>(w.Find(L"re"));
+  ASSERT_NE(nullptr, re->GetTextHost());
+  const RECT before = re->GetTextHost()->GetControlRect();
+  re->MoveBy(SIZE{5, 7}, false);
+  const RECT after = re->GetTextHost()->GetControlRect();
+  EXPECT_EQ(before.left + 5, after.left);
+  EXPECT_EQ(before.top + 7, after.top);
+  EXPECT_EQ(before.right + 5, after.right);
+  EXPECT_EQ(before.bottom + 7, after.bottom);
+}
+
 // Text, a selection and a tip at 100 % and 150 %.
 class RichEditGoldenTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(RichEditGoldenTest, TextAndTipLookAsTheirGolden) {
   const int scale = GetParam();
   SkinWindow w(
-      L"<Window size=\"240,110\"><Font id=\"0\" name=\"Liberation Sans\" size=\"14\" default=\"true\"/>"
+      L"<Window size=\"240,176\"><Font id=\"0\" name=\"Liberation Sans\" size=\"14\" default=\"true\"/>"
       L"<VerticalLayout bkcolor=\"#FFFFFFFF\" inset=\"6,6,6,6\" childpadding=\"6\">"
       L"<RichEdit name=\"re\" height=\"56\" textcolor=\"#FF203040\" bkcolor=\"#FFF4F8FF\" bordercolor=\"#FF8090A0\""
       L" bordersize=\"1\" textpadding=\"4,4,4,4\" text=\"Quillorane installs\nAndroid apps\"/>"
       L"<RichEdit name=\"tip\" height=\"30\" bordercolor=\"#FF8090A0\" bordersize=\"1\" textpadding=\"4,4,4,4\""
-      L" tipvalue=\"Search\" tipvaluecolor=\"#FF909090\" multiline=\"false\"/></VerticalLayout></Window>",
+      L" tipvalue=\"Search\" tipvaluecolor=\"#FF909090\" multiline=\"false\"/>"
+      L"<RichEdit name=\"long\" height=\"60\" bordercolor=\"#FF8090A0\" bordersize=\"1\" textpadding=\"3,2,2,2\" vscrollbar=\"true\""
+      L" autovscroll=\"true\"/></VerticalLayout></Window>",
       scale);
   ASSERT_TRUE(w.Open());
   static_cast<CRichEditUI*>(w.Find(L"re"))->SetSel(0, 10);
+  static_cast<CRichEditUI*>(w.Find(L"long"))->SetText(Lines(12).c_str());
   int width = 0;
   int height = 0;
   const std::vector<std::uint32_t> pixels = w.Pixels(&width, &height);
