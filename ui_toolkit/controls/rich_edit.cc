@@ -594,7 +594,7 @@ void CRichEditUI::BlinkCaret() {
   caret_phase_ = !caret_phase_;
   POINT at{};
   ::GetCaretPos(&at);
-  RECT caret{at.x, at.y, at.x + host_->GetCaretWidth(), at.y + host_->GetCaretHeight()};
+  RECT caret = CaretRect(at, host_->GetCaretWidth(), host_->GetCaretHeight());
   if (!::IntersectRect(&caret, &caret, &pos_)) return;
   for (CControlUI* p = parent_; p != nullptr; p = p->GetParent()) {
     const RECT rc = p->GetPos();

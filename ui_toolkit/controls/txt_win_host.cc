@@ -54,6 +54,12 @@ void CopyFontInto(const LOGFONTW& lf, int pixels_y, CHARFORMAT2W* cf) {
 
 }  // namespace
 
+RECT CaretRect(POINT at, int width, int height) {
+  // The engine may ask for a zero-width caret; it is drawn one pixel wide, so
+  // that is what must be repainted when it moves or blinks.
+  return RECT{at.x, at.y, at.x + (width > 0 ? width : 1), at.y + height};
+}
+
 HRESULT InitDefaultCharFormat(CRichEditUI* control, CHARFORMAT2W* cf, HFONT font) {
   *cf = CHARFORMAT2W{};
   cf->cbSize = sizeof(CHARFORMAT2W);
@@ -326,7 +332,7 @@ WINBOOL CTxtWinHost::TxShowCaret(WINBOOL show) {
 WINBOOL CTxtWinHost::TxSetCaretPos(INT x, INT y) {
   POINT old{};
   ::GetCaretPos(&old);
-  const RECT old_rect{old.x, old.y, old.x + previous_caret_width_, old.y + previous_caret_height_};
+  const RECT old_rect = CaretRect(old, previous_caret_width_, previous_caret_height_);
   CPaintManagerUI* manager = control_ != nullptr ? control_->GetManager() : nullptr;
   const bool layered = manager != nullptr && manager->IsLayered();
   if (layered) {
@@ -335,7 +341,7 @@ WINBOOL CTxtWinHost::TxSetCaretPos(INT x, INT y) {
     if (manager != nullptr) manager->InvalidateRect(old_rect);
     flags_ &= ~kFreshCaret;
   }
-  const RECT new_rect{x, y, x + caret_width_, y + caret_height_};
+  const RECT new_rect = CaretRect(POINT{x, y}, caret_width_, caret_height_);
   if (layered) manager->InvalidateRect(new_rect);
   previous_caret_width_ = caret_width_;
   previous_caret_height_ = caret_height_;

@@ -145,6 +145,9 @@ class CTxtWinHost : public ITextHost {
 // |out| empty when the engine cannot be had.
 void CreateTextHost(CRichEditUI* control, const CREATESTRUCTW* create, CTxtWinHost** out);
 
+// Where a caret of that size at |at| is drawn.
+RECT CaretRect(POINT at, int width, int height);
+
 HRESULT InitDefaultCharFormat(CRichEditUI* control, CHARFORMAT2W* format, HFONT font);
 HRESULT InitDefaultParaFormat(CRichEditUI* control, PARAFORMAT2* format);
 

@@ -552,6 +552,97 @@ TEST(RichEditTest, MovingTheControlKeepsTheTextPadding) {
   EXPECT_EQ(before.bottom + 7, after.bottom);
 }
 
+TEST(RichEditTest, HostShowsHidesAndSizesTheControlsBars) {
+  SkinWindow w(Skin(L""));
+  ASSERT_TRUE(w.Open());
+  auto* re = static_cast<CRichEditUI*>(w.Find(L"re"));
+  CTxtWinHost* host = re->GetTextHost();
+  ASSERT_NE(nullptr, host);
+  // Bars the control lacks are skipped.
+  EXPECT_TRUE(host->TxShowScrollBar(SB_BOTH, TRUE));
+  EXPECT_EQ(nullptr, re->GetVerticalScrollBar());
+  // Enabling with both arrows disabled makes the bar but leaves it hidden.
+  EXPECT_TRUE(host->TxEnableScrollBar(SB_VERT, ESB_DISABLE_BOTH));
+  CScrollBarUI* bar = re->GetVerticalScrollBar();
+  ASSERT_NE(nullptr, bar);
+  EXPECT_EQ(nullptr, re->GetHorizontalScrollBar());
+  EXPECT_FALSE(bar->IsVisible());
+  // Only 1 shows a bar.
+  host->TxShowScrollBar(SB_VERT, 1);
+  EXPECT_TRUE(bar->IsVisible());
+  host->TxShowScrollBar(SB_VERT, 2);
+  EXPECT_FALSE(bar->IsVisible());
+  // The range is what lies beyond one client height.
+  host->SetClientRect(RECT{0, 0, 100, 50});
+  host->TxSetScrollRange(SB_VERT, 0, 50, TRUE);
+  EXPECT_FALSE(bar->IsVisible());
+  host->TxSetScrollRange(SB_VERT, 0, 51, TRUE);
+  EXPECT_TRUE(bar->IsVisible());
+  EXPECT_EQ(1, bar->GetScrollRange());
+  host->TxSetScrollRange(SB_VERT, 10, 150, TRUE);
+  EXPECT_EQ(90, bar->GetScrollRange());
+  host->TxSetScrollPos(SB_VERT, 500, TRUE);
+  EXPECT_EQ(90, bar->GetScrollPos());  // the bar clamps it
+  host->TxEnableScrollBar(SB_HORZ, ESB_ENABLE_BOTH);
+  ASSERT_NE(nullptr, re->GetHorizontalScrollBar());
+  EXPECT_TRUE(re->GetHorizontalScrollBar()->IsVisible());
+  EXPECT_NE(nullptr, re->GetVerticalScrollBar());
+}
+
+TEST_F(RichEditInputTest, CaretTimerShowsAndHidesTheWindowCaret) {
+  SkinWindow w(Skin(L""));
+  OpenFocused(w);
+  CTxtWinHost* host = re_->GetTextHost();
+  ASSERT_TRUE(host->IsShowCaret());
+  ControlEventUI tick;
+  tick.Type = UIEVENT_TIMER;
+  tick.pSender = re_;
+  tick.wParam = CRichEditUI::kCaretTimerId;
+  re_->DispatchEvent(tick);
+  EXPECT_FALSE(host->IsShowCaret());
+  re_->DispatchEvent(tick);
+  EXPECT_TRUE(host->IsShowCaret());
+}
+
+TEST_F(RichEditInputTest, InALayeredWindowTheControlDrawsAndBlinksTheCaret) {
+  SkinWindow w(L"<Window size=\"300,160\" layered=\"true\"><Font id=\"0\" name=\"Liberation Sans\" size=\"14\""
+               L" default=\"true\"/><VerticalLayout bkcolor=\"#FFFFFFFF\" inset=\"10,10,10,10\">"
+               L"<RichEdit name=\"re\" height=\"100\" textcolor=\"#FFFF0000\"/><Button name=\"other\" height=\"30\"/>"
+               L"</VerticalLayout></Window>");
+  OpenFocused(w);
+  ASSERT_TRUE(re_->GetTextHost()->IsShowCaret());
+  auto red_pixels = [&w] {
+    int width = 0;
+    int height = 0;
+    const auto pixels = w.Pixels(&width, &height);
+    int n = 0;
+    for (std::uint32_t p : pixels) {
+      if ((p & 0xFFFFFF) == 0xFF0000) ++n;
+    }
+    return n;
+  };
+  const int shown = red_pixels();
+  EXPECT_GT(shown, 5);  // an empty control: the caret line is all the red there is
+  ControlEventUI tick;
+  tick.Type = UIEVENT_TIMER;
+  tick.pSender = re_;
+  tick.wParam = CRichEditUI::kCaretTimerId;
+  re_->DispatchEvent(tick);
+  EXPECT_EQ(0, red_pixels());
+  re_->DispatchEvent(tick);
+  EXPECT_EQ(shown, red_pixels());
+}
+
+TEST_F(RichEditInputTest, NoContextMenuWithoutTheMenuAttribute) {
+  SkinWindow w(Skin(L""));
+  OpenFocused(w);
+  POINT pt{150, 40};
+  ::ClientToScreen(w.Hwnd(), &pt);
+  bool handled = false;
+  re_->MessageHandler(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(w.Hwnd()), MAKELPARAM(pt.x, pt.y), handled);
+  EXPECT_FALSE(handled);
+}
+
 // Text, a selection and a tip at 100 % and 150 %.
 class RichEditGoldenTest : public ::testing::TestWithParam<int> {};
 
