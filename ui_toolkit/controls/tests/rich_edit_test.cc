@@ -176,6 +176,54 @@ TEST_F(RichEditInputTest, MouseDragSelectsAndAClickPlacesTheCaret) {
   EXPECT_EQ(Sel().first, Sel().second);
 }
 
+TEST_F(RichEditInputTest, ADragKeepsSelectingOutsideTheControlWhileTheEngineHoldsTheMouse) {
+  SkinWindow w(Skin(L""));
+  OpenFocused(w);
+  Type(L"alpha beta");
+  const RECT client = re_->GetTextHost()->GetControlRect();
+  const int y = client.top + 8;
+  w.MouseDown(client.left + 1, y);
+  EXPECT_TRUE(re_->GetTextHost()->IsCaptured());
+  // Down over the button below, which would otherwise take the mouse.
+  ::SendMessageW(w.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 130));
+  w.MouseUp(150, 130);
+  EXPECT_FALSE(re_->GetTextHost()->IsCaptured());
+  EXPECT_EQ(0L, Sel().first);
+  EXPECT_GE(Sel().second, 10L);
+  EXPECT_TRUE(w.SeenTypes(L"other").empty());
+}
+
+TEST_F(RichEditInputTest, DoubleClickSelectsAWord) {
+  SkinWindow w(Skin(L""));
+  OpenFocused(w);
+  Type(L"alpha beta");
+  const RECT client = re_->GetTextHost()->GetControlRect();
+  const POINT at{client.left + 10, client.top + 8};
+  w.Click(at.x, at.y);
+  ::SendMessageW(w.Hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+  w.MouseUp(at.x, at.y);
+  EXPECT_EQ(0L, Sel().first);
+  EXPECT_GE(Sel().second, 5L);
+  EXPECT_LE(Sel().second, 6L);  // "alpha" and perhaps its trailing space
+}
+
+TEST_F(RichEditInputTest, ADisabledControlTakesNoInput) {
+  SkinWindow w(Skin(L"text=\"still\""));
+  OpenFocused(w);
+  re_->SetEnabled(false);
+  Type(L"x");
+  EXPECT_EQ(L"still", Text());
+  bool handled = false;
+  re_->MessageHandler(WM_CHAR, L'y', 0, handled);
+  EXPECT_FALSE(handled);
+  EXPECT_EQ(L"still", Text());
+  re_->SetEnabled(true);
+  re_->SetFocus();
+  Press(VK_END, {VK_CONTROL});
+  Type(L"!");
+  EXPECT_EQ(L"still!", Text());
+}
+
 TEST_F(RichEditInputTest, UndoAndRedoWalkTheTypedSteps) {
   SkinWindow w(Skin(L""));
   OpenFocused(w);
