@@ -8,6 +8,8 @@ BUILD ?= build
 WIN   := $(BUILD)/windows
 HOST  := $(BUILD)/host
 JOBS  ?= $(shell nproc)
+# make run: "window" (the main window) or "silent"
+MODE  ?= window
 
 .PHONY: all bootstrap build build-windows build-host test bench run clean
 
@@ -35,7 +37,7 @@ bench: build
 	@bash tools/run-bench.sh $(HOST) $(WIN)
 
 run: build
-	@bash tools/run-installer.sh $(HOST) $(WIN)
+	@QL_RUN_MODE=$(MODE) bash tools/run-installer.sh $(HOST) $(WIN)
 
 clean:
 	rm -rf $(BUILD)

@@ -47,7 +47,7 @@ STAMP_DIR=$P/stamps
 APT_PACKAGES=(
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev
-  wine64 wine xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+  wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wqy-microhei
   cmake ninja-build make gcc libc6-dev perl tcl dpkg-dev xz-utils python3
   7zip nginx aria2 curl
   googletest libgtest-dev libgmock-dev nlohmann-json3-dev libstb-dev libfmt-dev

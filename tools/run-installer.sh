@@ -9,6 +9,11 @@
 # Run it again on the same prefix for the road of an installed client;
 # `rm -rf <windows-build>/run` starts over from a fresh machine.
 #
+# QL_RUN_MODE: "window" (the default) shows the main window: on the display
+# of $DISPLAY when there is one, for the user to click through; otherwise on
+# an Xvfb display of its own, where window_driver.exe clicks through a whole
+# install and keeps a picture of every card under <windows-build>/run/cards.
+# "silent" runs the installer without a window (--mode 2).
 # QL_RUN_INSTALLER names another installer program to run (default: the
 # Windows build's QuilloraneInstaller.exe).
 set -euo pipefail
@@ -18,12 +23,15 @@ win=$(realpath "${2:?usage: run-installer.sh <host-build> <windows-build>}")
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 installer=${QL_RUN_INSTALLER:-$win/src/zephris_install/QuilloraneInstaller.exe}
+mode=${QL_RUN_MODE:-window}
+driver=$win/tools/window_driver/window_driver.exe
 demo_www=$win/testing/demo_components/www
 web_api=$host/testing/web_api/web_api_service
 collector=$host/vireon_sdk/collector/vireon_collector
 stamp=$host/tools/stamp_install_record/stamp_install_record
 
 fail() { echo "make run: $*" >&2; exit 1; }
+case $mode in window | silent) ;; *) fail "MODE is 'window' or 'silent', not '$mode'" ;; esac
 
 [ -f "$installer" ] || fail "no installer program at $installer (the installer is not built yet)"
 for f in "$demo_www/client.7z" "$demo_www/engine.7z" "$demo_www/components.txt"; do
@@ -45,6 +53,23 @@ collector_port=8081
 run=$win/run
 prefix=$run/wineprefix
 mkdir -p "$run"
+
+# ---- the display -------------------------------------------------------------
+xvfb_pid=
+if [ "$mode" = window ]; then
+  [ -f "$driver" ] || fail "no $driver (build the Windows build first)"
+  if [ -n "${DISPLAY:-}" ] && timeout 5 xdpyinfo >/dev/null 2>&1; then
+    display=user
+  else
+    display=xvfb
+    for n in $(seq 90 130); do [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break; done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$run/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    [ -e "/tmp/.X11-unix/X$n" ] || fail "Xvfb does not start (its log: $run/xvfb.log)"
+    export DISPLAY=":$n"
+  fi
+fi
 
 # ---- Wine in the run's own prefix -------------------------------------------
 export WINEPREFIX=$prefix WINEDEBUG=-all
@@ -72,6 +97,7 @@ stop_all() {
     bash "$root/testing/http/rig.sh" nginx-stop "$run/nginx"
   fi
   /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   exit $rc
 }
 trap stop_all EXIT
@@ -124,9 +150,10 @@ echo "services: nginx :$nginx_port, web API https://api.quillorane.test:$api_por
 cat > "$run/install-record.json" <<'EOF'
 {"channel_id": 2000, "build_id": 1, "source_trace": "make_run", "version": "1.0.0.0",
  "display_name": "Quillorane", "auto_start_market": 1, "create_desktop_link": 1,
- "create_start_menu_link": 1, "show_tray_icon": 1, "install_mode": 2, "pullup_type": 1,
+ "create_start_menu_link": 1, "show_tray_icon": 1, "install_mode": INSTALL_MODE, "pullup_type": 1,
  "report_info": {"from": "make_run"}}
 EOF
+sed -i "s/INSTALL_MODE/$([ "$mode" = silent ] && echo 2 || echo 0)/" "$run/install-record.json"
 "$stamp" "$installer" "$run/install-record.json" "$run/QuilloraneInstaller.exe"
 
 # Registry values as "key<TAB>name<TAB>data" lines, the key and its subkeys,
@@ -216,11 +243,21 @@ starts_before=$(record_lines "$(client_record)")
 temp=$(unix_path "$("$wine" cmd.exe /c echo %TEMP% 2>/dev/null | tr -d '\r')")
 log=$temp/Orvalis/Quillorane/zephris_install.log
 offset=$( [ -f "$log" ] && stat -c %s "$log" || echo 0)
-args=(--mode 2 --engine-type 1)
+if [ "$mode" = silent ]; then args=(--mode 2 --engine-type 1); else args=(--engine-type 1); fi
 echo "run: QuilloraneInstaller.exe ${args[*]} (log: $log)"
 set +e
 "$wine" "$run/QuilloraneInstaller.exe" "${args[@]}" >"$run/installer.out" 2>&1 &
 installer_pid=$!
+driver_pid=
+if [ "$mode" = window ] && [ "$display" = user ]; then
+  echo "window: the main window is on $DISPLAY: tick the agreement and press the install button"
+elif [ "$mode" = window ]; then
+  rm -rf "$run/cards" && mkdir -p "$run/cards"
+  echo "window: no display of your own: on Xvfb $DISPLAY, window_driver.exe clicks through the install"
+  "$wine" "$driver" "$("$wine" winepath -w "$run/cards" 2>/dev/null | tr -d '\r')" \
+    "$("$wine" winepath -w "$log" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r' &
+  driver_pid=$!
+fi
 # Progress: the engine's status changes and the telemetry events, as the
 # product log gets them; tail ends after the installer, with the last lines.
 tail --pid="$installer_pid" -c "+$((offset + 1))" -F "$log" 2>/dev/null | tr -d '\r' | awk '
@@ -232,6 +269,7 @@ tail --pid="$installer_pid" -c "+$((offset + 1))" -F "$log" 2>/dev/null | tr -d 
 follow_pid=$!
 wait "$installer_pid"
 code=$?
+[ -n "$driver_pid" ] && wait "$driver_pid"
 wait "$follow_pid"
 follow_pid=
 set -e

@@ -3,7 +3,7 @@
 # rely on; later calls return at once. Bump "version" when a setting changes.
 set -euo pipefail
 prefix=${1:?usage: wine-prefix.sh <prefix-dir>}
-version=4
+version=5
 stamp="$prefix/.quillorane-rig"
 
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ] && exit 0
@@ -21,6 +21,12 @@ echo "wine-prefix: creating $prefix"
 for face in "Microsoft YaHei" "微软雅黑" "SimSun" "宋体"; do
   "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
 done
+# Wine's GDI+ does not find the replacement by its Chinese name and draws
+# with its generic sans-serif face, Liberation Sans, instead (the layered
+# skinned windows draw text through GDI+); linking that face to the CJK font
+# gives it the Chinese glyphs.
+"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v "Liberation Sans" \
+  /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
 # Z: is Wine's view of the Linux root and would look like a fixed disk to the
 # install-drive choice; in the rig it is a network drive.
 "$wine" reg add 'HKLM\Software\Wine\Drives' /v 'z:' /d network /f >/dev/null 2>&1

@@ -12,7 +12,10 @@
 #include "src/zephris_install/src/global_config/global_config.h"
 #include "src/zephris_install/src/impl/install/install.h"
 #include "src/zephris_install/src/impl/install/reinstall.h"
+#include "src/zephris_install/src/wrapper/install_ui/install_window.h"
+#include "src/zephris_install/src/wrapper/install_ui/sdk_window.h"
 #include "src/zephris_install/src/wrapper/install_wrapper/install_silent.h"
+#include "ui_toolkit/core/paint_manager.h"
 #include "vireon_sdk/src/report/vireon_client.h"
 
 int RunInstaller(HINSTANCE instance) {
@@ -25,13 +28,24 @@ int RunInstaller(HINSTANCE instance) {
 
   GlobalConfig& config = GlobalConfig::Instance();
   const bool reinstall = NeedReinstall();
-  if (config.install_mode.value_or(0) != 2 || reinstall) {
-    PRODUCT_LOG("front end {} is not built: nothing installed, exit code {}",
-                config.install_ui == 1 ? "SdkWindow" : "InstallWindow", kExitWindowFrontEndMissing);
-    Shutdown();
-    return kExitWindowFrontEndMissing;
+  std::shared_ptr<InstallWrapper> front;
+  if (config.install_mode.value_or(0) == 2 && !reinstall) {
+    front = std::make_shared<InstallSilent>();
+  } else {
+    const char* window = config.install_ui == 1 ? "SdkWindow" : "InstallWindow";
+    // Without its skin a window could only show the toolkit's error box and
+    // end the process before shutdown; end clearly instead.
+    if (!SkinUI::CPaintManagerUI::IsResourceZipCached()) {
+      PRODUCT_LOG("front end {} has no skin: nothing installed, exit code {}", window, kExitWindowFrontEndMissing);
+      Shutdown();
+      return kExitWindowFrontEndMissing;
+    }
+    if (config.install_ui == 1) {
+      front = InstallUI::Make<SdkWindow>();
+    } else {
+      front = InstallUI::Make<InstallWindow>();
+    }
   }
-  std::shared_ptr<InstallWrapper> front = std::make_shared<InstallSilent>();
   std::shared_ptr<InstallImpl> engine;
   if (reinstall) {
     engine = std::make_shared<Reinstall>(front);

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-// The exit code when the start-up chose a window front end: this installer
-// has none yet, so it ends without installing. No result code of the engine
-// uses it.
+// The exit code when the start-up chose a window front end but the UI
+// toolkit has no skin to build it from: the installer ends without
+// installing. No result code of the engine uses it.
 inline constexpr int kExitWindowFrontEndMissing = 120;
 
 // The body of the entry point; returns the process exit code.

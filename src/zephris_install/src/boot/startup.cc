@@ -12,13 +12,16 @@
 #include "base/text_conversion.h"
 #include "ipc/ipc_manager.h"
 #include "report/install_report.h"
+#include "src/common/data/tiko_group_config.h"
 #include "src/common/diagnosis/crash_handler.h"
 #include "src/zephris_install/src/boot/install_resources.h"
+#include "src/zephris_install/src/boot/skin_resources.h"
 #include "src/zephris_install/src/global_config/client_state.h"
 #include "src/zephris_install/src/global_config/global_config.h"
 #include "src/zephris_install/src/impl/install_impl/install_impl.h"
 #include "src/zephris_install/src/tool/firewall_rule.h"
 #include "src/zephris_install/src/tool/self_update.h"
+#include "src/zephris_install/src/wrapper/message_box/tiny_message_box.h"
 #include "vireon_sdk/src/report/vireon_client.h"
 
 namespace {
@@ -58,9 +61,9 @@ bool AnotherInstallerRuns() {
   }
   config.install_result_code = kResultAnotherInstaller;
   if (config.install_mode.value_or(0) != 2) {
-    // The notice box is a window of the UI toolkit, which this installer does
-    // not have yet; the other installer's window is still brought up.
-    PRODUCT_LOG("another installer is running; no notice box without the UI toolkit");
+    PRODUCT_LOG("another installer is running");
+    TinyMessageBox::Show(nullptr, "quit_install_card", "none_card", L"下载提示", L"检测到有另一安装进程运行中。",
+                         data::DefaultTikoGroupConfig(), L"确认", L"");
     if (const HWND other = ::FindWindowW(L"zephris_install", nullptr)) ::ShowWindow(other, SW_SHOWNORMAL);
   }
   ReportInstallError({});
@@ -71,7 +74,7 @@ bool g_com_initialized = false;
 
 }  // namespace
 
-bool Initialize(HINSTANCE) {
+bool Initialize(HINSTANCE instance) {
   static std::once_flag log_once;
   std::call_once(log_once, [] { base::ProductLogger::GetInstance().Start("zephris_install", std::ios::app); });
   PRODUCT_LOG("[cmd]: {}", base::WideToUtf8(::GetCommandLineW()));
@@ -82,8 +85,7 @@ bool Initialize(HINSTANCE) {
   InitReport();
   if (!config.disable_self_update && HandOverToNewerInstaller()) return false;
   ::AddVectoredExceptionHandler(0, diagnosis::ExceptionHandler);
-  // The skinned windows' resources would be loaded here; the UI toolkit is
-  // not part of this installer yet.
+  InitSkinResources(instance);
   if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
     PRODUCT_LOG("fatal: CoInitializeEx fail");
   } else {
