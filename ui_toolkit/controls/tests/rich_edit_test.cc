@@ -224,6 +224,16 @@ TEST_F(RichEditInputTest, ADisabledControlTakesNoInput) {
   EXPECT_EQ(L"still!", Text());
 }
 
+TEST_F(RichEditInputTest, TabIsTypedIntoTheTextAndKeepsTheFocus) {
+  SkinWindow w(Skin(L""));
+  OpenFocused(w);
+  Type(L"a");
+  Press(VK_TAB);
+  Type(L"b");
+  EXPECT_EQ(L"a\tb", Text());
+  EXPECT_TRUE(re_->IsFocused());
+}
+
 TEST_F(RichEditInputTest, UndoAndRedoWalkTheTypedSteps) {
   SkinWindow w(Skin(L""));
   OpenFocused(w);
