@@ -24,6 +24,7 @@
 #include "ui_toolkit/controls/loading.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
+#include "ui_toolkit/controls/rich_edit.h"
 #include "ui_toolkit/controls/ring.h"
 #include "ui_toolkit/controls/roll_text.h"
 #include "ui_toolkit/controls/scroll_bar.h"
@@ -76,6 +77,7 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CListContainerElementUI", &Create<CListContainerElementUI>);
   RegisterControl(L"CTreeViewUI", &Create<CTreeViewUI>);
   RegisterControl(L"CTreeNodeUI", &Create<CTreeNodeUI>);
+  RegisterControl(L"CRichEditUI", &Create<CRichEditUI>);
   RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
   RegisterControl(L"CTextUI", &Create<CTextUI>);
   RegisterControl(L"CSliderUI", &Create<CSliderUI>);
