@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/draw_engine.h"
 #include "ui_toolkit/core/paint_manager.h"
 
@@ -13,6 +14,8 @@ CContainerUI::CContainerUI() = default;
 CContainerUI::~CContainerUI() {
   delayed_destroy_ = false;
   RemoveAll();
+  vertical_bar_.reset();
+  horizontal_bar_.reset();
 }
 
 const wchar_t* CContainerUI::GetClassName() const { return L"ContainerUI"; }
@@ -27,20 +30,55 @@ void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool
   for (int i = 0; i < items_.GetSize(); ++i) {
     static_cast<CControlUI*>(items_.GetAt(i))->SetManager(manager, this, init);
   }
+  if (vertical_bar_) vertical_bar_->SetManager(manager, this, init);
+  if (horizontal_bar_) horizontal_bar_->SetManager(manager, this, init);
   CControlUI::SetManager(manager, parent, init);
 }
 
+bool CContainerUI::IsVerticalBarVisible() const { return vertical_bar_ && vertical_bar_->IsVisible(); }
+bool CContainerUI::IsHorizontalBarVisible() const { return horizontal_bar_ && horizontal_bar_->IsVisible(); }
+
 RECT CContainerUI::GetInnerRect() const {
   const RECT inset = GetInset();
-  return RECT{pos_.left + inset.left, pos_.top + inset.top, pos_.right - inset.right, pos_.bottom - inset.bottom};
+  RECT rc{pos_.left + inset.left, pos_.top + inset.top, pos_.right - inset.right, pos_.bottom - inset.bottom};
+  if (IsVerticalBarVisible()) rc.right -= vertical_bar_->GetFixedWidth();
+  if (IsHorizontalBarVisible()) rc.bottom -= horizontal_bar_->GetFixedHeight();
+  return rc;
 }
 
-RECT CContainerUI::GetClientPos() const { return GetInnerRect(); }
+RECT CContainerUI::GetClientPos() const {
+  const RECT inset = GetInset();
+  RECT rc{pos_.left + inset.left, pos_.top + inset.top, pos_.right - inset.right, pos_.bottom - inset.bottom};
+  if (IsVerticalBarVisible()) {
+    rc.top -= vertical_bar_->GetScrollPos();
+    rc.bottom -= vertical_bar_->GetScrollPos();
+    rc.bottom += vertical_bar_->GetScrollRange();
+    rc.right -= vertical_bar_->GetFixedWidth();
+  }
+  if (IsHorizontalBarVisible()) {
+    rc.left -= horizontal_bar_->GetScrollPos();
+    rc.right -= horizontal_bar_->GetScrollPos();
+    rc.right += horizontal_bar_->GetScrollRange();
+    rc.bottom -= horizontal_bar_->GetFixedHeight();
+  }
+  return rc;
+}
 
 void CContainerUI::SetPos(RECT rc, bool invalidate) {
   CControlUI::SetPos(rc, invalidate);
   if (items_.IsEmpty()) return;
-  const RECT area = GetInnerRect();
+  const RECT inset = GetInset();
+  RECT area{pos_.left + inset.left, pos_.top + inset.top, pos_.right - inset.right, pos_.bottom - inset.bottom};
+  if (IsVerticalBarVisible()) {
+    area.top -= vertical_bar_->GetScrollPos();
+    area.bottom += vertical_bar_->GetScrollRange() - vertical_bar_->GetScrollPos();
+    area.right -= vertical_bar_->GetFixedWidth();
+  }
+  if (IsHorizontalBarVisible()) {
+    area.left -= horizontal_bar_->GetScrollPos();
+    area.right += horizontal_bar_->GetScrollRange() - horizontal_bar_->GetScrollPos();
+    area.bottom -= horizontal_bar_->GetFixedHeight();
+  }
   for (int i = 0; i < items_.GetSize(); ++i) {
     auto* child = static_cast<CControlUI*>(items_.GetAt(i));
     if (!child->IsVisible()) continue;
@@ -97,6 +135,8 @@ void CContainerUI::SetFloatChildPos(int index) {
 
 void CContainerUI::MoveBy(SIZE delta, bool invalidate) {
   CControlUI::MoveBy(delta, invalidate);
+  if (IsVerticalBarVisible()) vertical_bar_->MoveBy(delta, false);
+  if (IsHorizontalBarVisible()) horizontal_bar_->MoveBy(delta, false);
   for (int i = 0; i < items_.GetSize(); ++i) {
     auto* child = static_cast<CControlUI*>(items_.GetAt(i));
     if (child->IsVisible()) child->MoveBy(delta, false);
@@ -125,7 +165,11 @@ void CContainerUI::SetEnabled(bool enabled) {
   Invalidate();
 }
 
-void CContainerUI::SetMouseEnabled(bool enabled) { mouse_enabled_ = enabled; }
+void CContainerUI::SetMouseEnabled(bool enabled) {
+  if (vertical_bar_) vertical_bar_->SetMouseEnabled(enabled);
+  if (horizontal_bar_) horizontal_bar_->SetMouseEnabled(enabled);
+  mouse_enabled_ = enabled;
+}
 
 CControlUI* CContainerUI::FindControl(FindControlProc proc, void* data, UINT flags) {
   if ((flags & UIFIND_VISIBLE) != 0 && !IsVisible()) return nullptr;
@@ -135,6 +179,12 @@ CControlUI* CContainerUI::FindControl(FindControlProc proc, void* data, UINT fla
   if ((flags & UIFIND_UPDATETEST) != 0 && proc(this, data) != nullptr) return nullptr;
   if ((flags & UIFIND_ME_FIRST) != 0 && (!hit_test || mouse_enabled_)) {
     if (CControlUI* found = proc(this, data)) return found;
+  }
+  if (!hit_test || mouse_enabled_) {
+    for (CScrollBarUI* bar : {vertical_bar_.get(), horizontal_bar_.get()}) {
+      if (bar == nullptr) continue;
+      if (CControlUI* found = bar->FindControl(proc, data, flags)) return found;
+    }
   }
   if (!hit_test || mouse_child_) {
     const RECT inner = GetInnerRect();
@@ -168,6 +218,7 @@ void CContainerUI::HandleEvent(ControlEventUI& event) {
     focused_ = false;
     return;
   }
+  if (HandleScrollEvent(event)) return;
   CControlUI::HandleEvent(event);
 }
 
@@ -179,6 +230,18 @@ void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     SetMouseChildEnabled(attr::IsTrue(value));
   } else if (Equals(name, L"childpadding")) {
     SetChildPadding(attr::ParseInt(value));
+  } else if (Equals(name, L"vscrollbar")) {
+    EnableScrollBar(attr::IsTrue(value), horizontal_bar_ != nullptr);
+  } else if (Equals(name, L"vscrollbarstyle")) {
+    vertical_bar_style_ = value;
+    EnableScrollBar(true, horizontal_bar_ != nullptr);
+    ApplyBarStyle(vertical_bar_.get(), value);
+  } else if (Equals(name, L"hscrollbar")) {
+    EnableScrollBar(vertical_bar_ != nullptr, attr::IsTrue(value));
+  } else if (Equals(name, L"hscrollbarstyle")) {
+    horizontal_bar_style_ = value;
+    EnableScrollBar(vertical_bar_ != nullptr, true);
+    ApplyBarStyle(horizontal_bar_.get(), value);
   } else if (wcscmp(name, L"childalign") == 0) {
     if (wcscmp(value, L"left") == 0) {
       child_align_ = 0;
@@ -195,9 +258,21 @@ void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     } else if (wcscmp(value, L"bottom") == 0) {
       child_valign_ = DT_BOTTOM;
     }
+  } else if (Equals(name, L"scrollstepsize")) {
+    SetScrollStepSize(attr::ParseInt(value));
+  } else if (Equals(name, L"fixedscrollbar")) {
+    SetFixedScrollbar(attr::IsTrue(value));
+  } else if (Equals(name, L"showscrollbar")) {
+    SetShowScrollbar(attr::IsTrue(value));
   } else {
     CControlUI::SetAttribute(name, value);
   }
+}
+
+void CContainerUI::ApplyBarStyle(CScrollBarUI* bar, const wchar_t* style) {
+  if (bar == nullptr) return;
+  const wchar_t* text = manager_ != nullptr ? manager_->GetStyle(style) : nullptr;
+  bar->ApplyAttributeString(text != nullptr ? text : style);
 }
 
 bool CContainerUI::PaintContent(HDC dc, const RECT& paint, CControlUI* stop) {
@@ -206,7 +281,7 @@ bool CContainerUI::PaintContent(HDC dc, const RECT& paint, CControlUI* stop) {
   CUiClipScope clip;
   CUiClipScope::Begin(dc, rc_temp, clip);
   CControlUI::PaintContent(dc, paint, stop);
-  if (items_.IsEmpty()) return true;
+  if (items_.IsEmpty()) return PaintScrollBars(dc, paint, stop);
   const RECT inner = GetInnerRect();
   RECT paint_inner{};
   if (!::IntersectRect(&paint_inner, &paint, &inner)) {
@@ -218,25 +293,39 @@ bool CContainerUI::PaintContent(HDC dc, const RECT& paint, CControlUI* stop) {
       if (!::IntersectRect(&t, &paint, &child->GetPos()) || !::IntersectRect(&t, &pos_, &child->GetPos())) continue;
       if (!child->Paint(dc, paint, stop)) return false;
     }
-    return true;
+    return PaintScrollBars(dc, paint, stop);
   }
-  CUiClipScope child_clip;
-  CUiClipScope::Begin(dc, paint_inner, child_clip);
-  for (int i = 0; i < items_.GetSize(); ++i) {
-    auto* child = static_cast<CControlUI*>(items_.GetAt(i));
-    if (child == stop) return false;
-    RECT t{};
-    if (!child->IsVisible() || !::IntersectRect(&t, &paint, &child->GetPos())) continue;
-    if (child->IsFloat()) {
-      if (!::IntersectRect(&t, &pos_, &child->GetPos())) continue;
-      child_clip.SelectSavedRegion();
-      const bool ok = child->Paint(dc, paint, stop);
-      child_clip.SelectOwnRegion();
-      if (!ok) return false;
-    } else {
-      if (!::IntersectRect(&t, &inner, &child->GetPos())) continue;
-      if (!child->Paint(dc, paint, stop)) return false;
+  {
+    // The children are cut to the inner rectangle; the bars lie outside it.
+    CUiClipScope child_clip;
+    CUiClipScope::Begin(dc, paint_inner, child_clip);
+    for (int i = 0; i < items_.GetSize(); ++i) {
+      auto* child = static_cast<CControlUI*>(items_.GetAt(i));
+      if (child == stop) return false;
+      RECT t{};
+      if (!child->IsVisible() || !::IntersectRect(&t, &paint, &child->GetPos())) continue;
+      if (child->IsFloat()) {
+        if (!::IntersectRect(&t, &pos_, &child->GetPos())) continue;
+        child_clip.SelectSavedRegion();
+        const bool ok = child->Paint(dc, paint, stop);
+        child_clip.SelectOwnRegion();
+        if (!ok) return false;
+      } else {
+        if (!::IntersectRect(&t, &inner, &child->GetPos())) continue;
+        if (!child->Paint(dc, paint, stop)) return false;
+      }
     }
+  }
+  return PaintScrollBars(dc, paint, stop);
+}
+
+bool CContainerUI::PaintScrollBars(HDC dc, const RECT& paint, CControlUI* stop) {
+  for (CScrollBarUI* bar : {vertical_bar_.get(), horizontal_bar_.get()}) {
+    if (bar == nullptr || !bar->IsVisible()) continue;
+    if (bar == stop) return false;
+    RECT t{};
+    if (!::IntersectRect(&t, &paint, &bar->GetPos())) continue;
+    if (!bar->Paint(dc, paint, stop)) return false;
   }
   return true;
 }

@@ -4,10 +4,14 @@
 // and float children placed by their float position.
 #pragma once
 
+#include <memory>
+
 #include "ui_toolkit/core/control.h"
 #include "ui_toolkit/core/ui_ptr_array.h"
 
 namespace SkinUI {
+
+class CScrollBarUI;
 
 class IContainerUI {
  public:
@@ -71,11 +75,44 @@ class CContainerUI : public CControlUI, public IContainerUI {
   virtual bool IsMouseChildEnabled() const;
   virtual void SetMouseChildEnabled(bool on = true);
   virtual int FindSelectable(int index, bool forward = true) const;
+  // Scrolling: positions and ranges come from the visible bars (0 otherwise).
+  virtual SIZE GetScrollPos() const;
+  virtual SIZE GetScrollRange() const;
+  virtual void SetScrollPos(SIZE pos, bool notify = true);
+  virtual void SetScrollStepSize(int size);
+  virtual int GetScrollStepSize() const;
+  virtual void LineUp();
+  virtual void LineDown();
+  virtual void PageUp();
+  virtual void PageDown();
+  virtual void HomeUp();
+  virtual void EndDown();
+  virtual void LineLeft();
+  virtual void LineRight();
+  virtual void PageLeft();
+  virtual void PageRight();
+  virtual void HomeLeft();
+  virtual void EndRight();
+  virtual void EnableScrollBar(bool vertical = true, bool horizontal = false);
+  virtual CScrollBarUI* GetVerticalScrollBar() const;
+  virtual CScrollBarUI* GetHorizontalScrollBar() const;
   virtual void SetFloatChildPos(int index);
+  // Called by the layouts once the children are placed: shows, hides, sizes
+  // and places the bars for the space the children need.
+  virtual void ProcessScrollBar(RECT rc, int cx_required, int cy_required);
+  bool IsFixedScrollbar() const { return fixed_scrollbar_; }
+  void SetFixedScrollbar(bool fixed);
+  void SetShowScrollbar(bool show);
 
  protected:
-  // The position minus the scaled inset.
+  // The position minus the scaled inset and the visible bars.
   RECT GetInnerRect() const;
+  bool IsVerticalBarVisible() const;
+  bool IsHorizontalBarVisible() const;
+  // Keys and the wheel as scroll steps; true when consumed.
+  bool HandleScrollEvent(ControlEventUI& event);
+  void ApplyBarStyle(CScrollBarUI* bar, const wchar_t* style);
+  bool PaintScrollBars(HDC dc, const RECT& paint, CControlUI* stop);
   void DestroyChild(CControlUI* control);
 
   CUiPtrArray items_;
@@ -86,6 +123,18 @@ class CContainerUI : public CControlUI, public IContainerUI {
   bool auto_destroy_ = true;
   bool delayed_destroy_ = true;
   bool mouse_child_ = true;
+  int scroll_step_size_ = 0;
+  bool fixed_scrollbar_ = false;
+  bool show_scrollbar_ = true;
+  std::unique_ptr<CScrollBarUI> vertical_bar_;
+  std::unique_ptr<CScrollBarUI> horizontal_bar_;
+  CUiString vertical_bar_style_;
+  CUiString horizontal_bar_style_;
+
+ private:
+  // How deep ProcessScrollBar's relayouts are nested: content whose needs
+  // change with the bars must not relayout without end.
+  int scroll_relayout_depth_ = 0;
 };
 
 }  // namespace SkinUI

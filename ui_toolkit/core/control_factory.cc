@@ -19,8 +19,12 @@
 #include "ui_toolkit/controls/roll_text.h"
 #include "ui_toolkit/controls/slider.h"
 #include "ui_toolkit/controls/text.h"
+#include "ui_toolkit/controls/scroll_bar.h"
+#include "ui_toolkit/core/child_layout.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
+#include "ui_toolkit/core/tab_layout.h"
+#include "ui_toolkit/core/tile_layout.h"
 #include "ui_toolkit/core/vertical_layout.h"
 
 namespace SkinUI {
@@ -62,12 +66,19 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CDateTimeUI", &Create<CDateTimeUI>);
   RegisterControl(L"CIPAddressUI", &Create<CIPAddressUI>);
   RegisterControl(L"CIPAddressExUI", &Create<CIPAddressExUI>);
+  RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
+  RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);
+  RegisterControl(L"CTabLayoutUI", &Create<CTabLayoutUI>);
+  RegisterControl(L"CChildLayoutUI", &Create<CChildLayoutUI>);
   // Short element names of the common containers.
   RegisterControl(L"CBoxUI", &Create<CContainerUI>);
   RegisterControl(L"CHBoxUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVBoxUI", &Create<CVerticalLayoutUI>);
+  RegisterControl(L"CTabBoxUI", &Create<CTabLayoutUI>);
+  RegisterControl(L"CTileBoxUI", &Create<CTileLayoutUI>);
+  RegisterControl(L"CChildBoxUI", &Create<CChildLayoutUI>);
 }
 
 void CControlFactory::RegisterControl(const wchar_t* class_name, ControlCreator creator) {

@@ -27,9 +27,19 @@ UINT CHorizontalLayoutUI::GetControlFlags() const {
 void CHorizontalLayoutUI::SetPos(RECT rc, bool invalidate) {
   CControlUI::SetPos(rc, invalidate);
   const RECT inner = GetInnerRect();
-  if (items_.IsEmpty()) return;
+  if (items_.IsEmpty()) {
+    ProcessScrollBar(inner, 0, 0);
+    return;
+  }
   const int p = GetChildPadding();
-  const SIZE avail{inner.right - inner.left, inner.bottom - inner.top};
+  const bool vbar = IsVerticalBarVisible();
+  const bool hbar = IsHorizontalBarVisible();
+  const SIZE range = GetScrollRange();
+  const SIZE scroll = GetScrollPos();
+  // Only the visible width is shared out; the height grows by the vertical range.
+  SIZE avail{inner.right - inner.left, inner.bottom - inner.top};
+  if (vbar) avail.cy += range.cy;
+  int needed_height = 0;
 
   int n = 0;
   int stretch = 0;
@@ -50,12 +60,16 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool invalidate) {
       s.cx = ClampTo(s.cx, c->GetMinWidth(), std::max(c->GetMinWidth(), c->GetMaxWidth()));
     }
     fixed += pad.left + s.cx + pad.right;
+    const int h = ClampTo(std::max<int>(s.cy, 0), c->GetMinHeight(), std::max(c->GetMinHeight(), c->GetMaxHeight()));
+    needed_height = std::max<int>(needed_height, pad.top + h + pad.bottom);
   }
   if (n > 1) fixed += (n - 1) * p;
   const int share = stretch > 0 ? std::max<int>(0, (avail.cx - fixed) / stretch) : 0;
 
   int x = inner.left;
-  if (stretch == 0) {
+  if (hbar) {
+    x -= scroll.cx;
+  } else if (stretch == 0) {
     if (child_align_ == DT_CENTER) {
       x += (avail.cx - fixed) / 2;
     } else if (child_align_ == DT_RIGHT) {
@@ -67,6 +81,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool invalidate) {
   int remaining_fixed = fixed;
   int placed = 0;
   int stretch_seen = 0;
+  int needed_width = 0;
   for (int i = 0; i < items_.GetSize(); ++i) {
     auto* c = static_cast<CControlUI*>(items_.GetAt(i));
     if (!c->IsVisible()) continue;
@@ -100,16 +115,18 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool invalidate) {
     height = std::max<int>(height, c->GetMinHeight());
     int top = 0;
     if (child_valign_ == DT_VCENTER) {
-      top = (inner.top + inner.bottom) / 2 - height / 2;
+      top = (inner.top + inner.bottom) / 2 + (vbar ? range.cy / 2 - scroll.cy : 0) - height / 2;
     } else if (child_valign_ == DT_BOTTOM) {
-      top = inner.bottom - pad.bottom - height;
+      top = inner.bottom + (vbar ? range.cy - scroll.cy : 0) - pad.bottom - height;
     } else {
-      top = inner.top + pad.top;
+      top = inner.top - (vbar ? scroll.cy : 0) + pad.top;
     }
     c->SetPos(RECT{x + pad.left, top, x + pad.left + width, top + height}, false);
+    needed_width += width + pad.left + pad.right;
     x += width + pad.left + pad.right + p;
     remaining -= width + pad.right + p;
   }
+  ProcessScrollBar(inner, needed_width + (n > 0 ? (n - 1) * p : 0), needed_height);
 }
 
 void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {

@@ -25,9 +25,19 @@ UINT CVerticalLayoutUI::GetControlFlags() const { return (IsEnabled() && sep_siz
 void CVerticalLayoutUI::SetPos(RECT rc, bool invalidate) {
   CControlUI::SetPos(rc, invalidate);
   const RECT inner = GetInnerRect();
-  if (items_.IsEmpty()) return;
+  if (items_.IsEmpty()) {
+    ProcessScrollBar(inner, 0, 0);
+    return;
+  }
   const int p = GetChildPadding();
-  const SIZE avail{inner.right - inner.left, inner.bottom - inner.top};
+  const bool vbar = IsVerticalBarVisible();
+  const bool hbar = IsHorizontalBarVisible();
+  const SIZE range = GetScrollRange();
+  const SIZE scroll = GetScrollPos();
+  SIZE avail{inner.right - inner.left, inner.bottom - inner.top};
+  if (hbar) avail.cx += range.cx;
+  if (vbar) avail.cy += range.cy;
+  int needed_width = 0;
 
   // Estimate: how much the fixed children need, how many stretch.
   int n = 0;
@@ -49,12 +59,16 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool invalidate) {
       s.cy = ClampTo(s.cy, c->GetMinHeight(), std::max(c->GetMinHeight(), c->GetMaxHeight()));
     }
     fixed += pad.top + s.cy + pad.bottom;
+    const int w = ClampTo(std::max<int>(s.cx, 0), c->GetMinWidth(), std::max(c->GetMinWidth(), c->GetMaxWidth()));
+    needed_width = std::max<int>(needed_width, pad.left + w + pad.right);
   }
   if (n > 1) fixed += (n - 1) * p;
   const int share = stretch > 0 ? std::max<int>(0, (avail.cy - fixed) / stretch) : 0;
 
   int y = inner.top;
-  if (stretch == 0) {
+  if (vbar) {
+    y -= scroll.cy;
+  } else if (stretch == 0) {
     if (child_valign_ == DT_VCENTER) {
       y += (avail.cy - fixed) / 2;
     } else if (child_valign_ == DT_BOTTOM) {
@@ -66,6 +80,7 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool invalidate) {
   int remaining_fixed = fixed;
   int placed = 0;
   int stretch_seen = 0;
+  int needed_height = 0;
   for (int i = 0; i < items_.GetSize(); ++i) {
     auto* c = static_cast<CControlUI*>(items_.GetAt(i));
     if (!c->IsVisible()) continue;
@@ -99,16 +114,19 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool invalidate) {
     width = std::max<int>(width, c->GetMinWidth());
     int left = 0;
     if (child_align_ == DT_CENTER) {
-      left = (inner.left + inner.right) / 2 - width / 2;
+      const int middle = (inner.left + inner.right) / 2 + (hbar ? range.cx / 2 - scroll.cx : 0);
+      left = middle - width / 2;
     } else if (child_align_ == DT_RIGHT) {
-      left = inner.right - pad.right - width;
+      left = inner.right + (hbar ? range.cx - scroll.cx : 0) - pad.right - width;
     } else {
-      left = inner.left + pad.left;
+      left = inner.left - (hbar ? scroll.cx : 0) + pad.left;
     }
     c->SetPos(RECT{left, y + pad.top, left + width, y + pad.top + height}, false);
+    needed_height += height + pad.top + pad.bottom;
     y += height + pad.top + pad.bottom + p;
     remaining -= height + pad.bottom + p;
   }
+  ProcessScrollBar(inner, needed_width, needed_height + (n > 0 ? (n - 1) * p : 0));
 }
 
 void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
