@@ -14,6 +14,9 @@
 #include "ui_toolkit/controls/ip_address.h"
 #include "ui_toolkit/controls/ip_address_ex.h"
 #include "ui_toolkit/controls/label.h"
+#include "ui_toolkit/controls/list.h"
+#include "ui_toolkit/controls/list_elements.h"
+#include "ui_toolkit/controls/list_header.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
 #include "ui_toolkit/controls/roll_text.h"
@@ -67,6 +70,12 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CIPAddressUI", &Create<CIPAddressUI>);
   RegisterControl(L"CIPAddressExUI", &Create<CIPAddressExUI>);
   RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
+  RegisterControl(L"CListUI", &Create<CListUI>);
+  RegisterControl(L"CListHeaderUI", &Create<CListHeaderUI>);
+  RegisterControl(L"CListHeaderItemUI", &Create<CListHeaderItemUI>);
+  RegisterControl(L"CListLabelElementUI", &Create<CListLabelElementUI>);
+  RegisterControl(L"CListTextElementUI", &Create<CListTextElementUI>);
+  RegisterControl(L"CListContainerElementUI", &Create<CListContainerElementUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);
