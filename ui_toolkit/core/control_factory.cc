@@ -6,6 +6,8 @@
 
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
+#include "ui_toolkit/controls/combo.h"
+#include "ui_toolkit/controls/combo_box.h"
 #include "ui_toolkit/controls/color_palette.h"
 #include "ui_toolkit/controls/date_time.h"
 #include "ui_toolkit/controls/edit.h"
@@ -17,6 +19,7 @@
 #include "ui_toolkit/controls/list.h"
 #include "ui_toolkit/controls/list_elements.h"
 #include "ui_toolkit/controls/list_header.h"
+#include "ui_toolkit/controls/menu.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
 #include "ui_toolkit/controls/roll_text.h"
@@ -76,6 +79,10 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CListLabelElementUI", &Create<CListLabelElementUI>);
   RegisterControl(L"CListTextElementUI", &Create<CListTextElementUI>);
   RegisterControl(L"CListContainerElementUI", &Create<CListContainerElementUI>);
+  RegisterControl(L"CComboUI", &Create<CComboUI>);
+  RegisterControl(L"CComboBoxUI", &Create<CComboBoxUI>);
+  RegisterControl(L"CMenuUI", &Create<CMenuUI>);
+  RegisterControl(L"CMenuElementUI", &Create<CMenuElementUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);
