@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "ui_toolkit/controls/menu_wnd.h"
 #include "ui_toolkit/core/tests/golden_image.h"
 #include "ui_toolkit/core/tests/skin_window.h"
+#include "ui_toolkit/core/tests/zip_builder.h"
 #include "ui_toolkit/core/ui_string_ptr_map.h"
 
 namespace SkinUI {
@@ -463,6 +466,72 @@ TEST_P(MenuGoldenTest, OpenMenuChain) {
   delete static_cast<MenuCheckState*>(states.Find(L"bold"));
   CMenuWnd::GetMenuObserver().SetCheckStates(nullptr);
 }
+
+// A solid square PNG, as bytes.
+std::string SolidPng(int size, std::uint32_t color) {
+  char dir[MAX_PATH]{};
+  ::GetTempPathA(MAX_PATH, dir);
+  const std::string path = std::string(dir) + "ql_menu_icon.png";
+  if (!testing::WritePng(path, std::vector<std::uint32_t>(size * size, color), size, size)) return {};
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  ::DeleteFileA(path.c_str());
+  return bytes.str();
+}
+
+class MenuIconTest : public MenuTest, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override {
+    const std::string icon = SolidPng(16, 0xFFFF0000);
+    const std::string arrow = SolidPng(8, 0xFF0000FF);
+    ASSERT_FALSE(icon.empty());
+    zip_ = testing::BuildZip({{.name = "icon.png", .data = icon}, {.name = "arrow.png", .data = arrow}}).bytes;
+    CPaintManagerUI::SetResourceZipFromMemory(zip_.data(), static_cast<unsigned>(zip_.size()));
+    OpenApp(GetParam());
+  }
+  std::string zip_;
+};
+
+// The check mark and the expand arrow sit at offsets that scale once with the window.
+TEST_P(MenuIconTest, CheckIconAndExpandArrowScaleWithTheWindow) {
+  std::wstring skin = kMenuSkin;
+  skin.replace(skin.find(L"color='#FF2060C0'"), 17, L"file='icon.png'");
+  CUiStringPtrMap states;
+  StoreMenuCheckState(&states, L"bold", true);
+  CMenuWnd* menu = OpenRoot(POINT{100, 100}, kMenuAlignDefault, skin.c_str(), &states);
+  ::RedrawWindow(menu->GetWindowHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  CPaintManagerUI* manager = ManagerOf(menu);
+  const SIZE size = manager->GetOffscreenSize();
+  const DWORD* bits = manager->GetOffscreenPixels();
+  ASSERT_NE(bits, nullptr);
+  auto pixel = [&](CControlUI* item, int dx, int dy) {
+    const RECT& rc = item->GetPos();
+    return bits[static_cast<size_t>(rc.top + dy) * size.cx + rc.left + dx] & 0xFFFFFF;
+  };
+  const int scale = GetParam();
+  auto at = [&](int n) { return n * scale / 100; };
+  CMenuElementUI* bold = Item(menu, L"bold");
+  // Icon: ((30 - 16) / 2, (30 - 16) / 2) at 100 %, ((45 - 24) / 2, (45 - 24) / 2) at 150 %.
+  EXPECT_EQ(pixel(bold, at(15), at(15)), 0xFF0000u);
+  EXPECT_NE(pixel(bold, at(3), at(15)), 0xFF0000u);
+  EXPECT_NE(pixel(bold, at(27), at(15)), 0xFF0000u);
+  // Arrow: its right edge a third of 20 from the item's right edge, centred vertically.
+  CMenuElementUI* recent = Item(menu, L"recent");
+  const int arrow_right = at(150) - at(20) / 3;
+  EXPECT_EQ(pixel(recent, arrow_right - 4, at(30) / 2), 0x0000FFu);
+  EXPECT_NE(pixel(recent, arrow_right + 2, at(30) / 2), 0x0000FFu);
+  // An unchecked check item shows no icon.
+  ClickOn(menu->GetWindowHandle(), bold);
+  DrainClicks();
+  EXPECT_FALSE(bold->IsChecked());
+  CMenuWnd::GetMenuObserver().Publish({kMenuCloseAll, nullptr});
+  PumpUntil([] { return OpenMenus() == 0; });
+  delete static_cast<MenuCheckState*>(states.Find(L"bold"));
+  CMenuWnd::GetMenuObserver().SetCheckStates(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, MenuIconTest, ::testing::Values(100, 150));
 
 INSTANTIATE_TEST_SUITE_P(Scales, MenuGoldenTest, ::testing::Values(100, 150));
 

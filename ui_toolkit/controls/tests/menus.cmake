@@ -7,7 +7,8 @@ ql_add_gtest(ui_menu_test
     ${CMAKE_CURRENT_LIST_DIR}/menu_observer_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/menu_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/combo_test.cc
-  LIBS ql_ui_skin_test_support ql_ui_image_test_support
+    ${PROJECT_SOURCE_DIR}/ui_toolkit/core/tests/zip_builder.cc
+  LIBS ql_ui_skin_test_support ql_ui_image_test_support QL::zlib
   LOCKS ql_ui_foreground
   ENV
     QL_UI_GOLDEN_DIR=Z:${PROJECT_SOURCE_DIR}/ui_toolkit/goldens
