@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/tests/golden_image.h"
 #include "ui_toolkit/core/tests/skin_window.h"
+#include "ui_toolkit/core/tests/zip_builder.h"
 #include "ui_toolkit/core/vertical_layout.h"
 
 namespace SkinUI {
@@ -248,14 +251,51 @@ TEST_F(ComboTest, ADestroyedComboLeavesNoDropDownPointingAtIt) {
   PumpFor(20);
 }
 
+// A 100 x 20 strip of five 20-pixel states, each its own colour.
+constexpr std::uint32_t kStates[5] = {0xFF101010, 0xFF202020, 0xFF30A030, 0xFF404040, 0xFF505050};
+
+std::string StripPng() {
+  std::vector<std::uint32_t> pixels(100 * 20);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 100; ++x) pixels[y * 100 + x] = kStates[x / 20];
+  }
+  char dir[MAX_PATH]{};
+  ::GetTempPathA(MAX_PATH, dir);
+  const std::string path = std::string(dir) + "ql_combo_strip.png";
+  if (!testing::WritePng(path, pixels, 100, 20)) return {};
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  ::DeleteFileA(path.c_str());
+  return bytes.str();
+}
+
 TEST_F(ComboTest, AComboBoxDrawsTheArrowOfItsStateFromTheStrip) {
-  Open(ComboSkin(3));
-  auto* box = new CComboBoxUI();
-  box->SetAttribute(L"arrowimage", L"file='none.png' source='0,0,100,20'");
-  EXPECT_EQ(box->GetArrowImage(), CUiString(L"file='none.png' source='0,0,100,20'"));
+  const std::string strip = StripPng();
+  ASSERT_FALSE(strip.empty());
+  const std::string zip = testing::BuildZip({{.name = "strip.png", .data = strip}}).bytes;
+  CPaintManagerUI::SetResourceZipFromMemory(zip.data(), static_cast<unsigned>(zip.size()));
+  std::wstring skin = ComboSkin(3, L"bordersize=\"1\" bordercolor=\"#FF000000\"");
+  skin.replace(skin.find(L"<Combo "), 7, L"<ComboBox ");
+  skin.replace(skin.find(L"</Combo>"), 8, L"</ComboBox>");
+  skin.replace(skin.find(L"bordersize"), 0, L"arrowimage=\"file='strip.png' source='0,0,100,20'\" ");
+  Open(skin);
+  auto* box = static_cast<CComboBoxUI*>(combo_);
   EXPECT_STREQ(box->GetClassName(), L"ComboBoxUI");
-  EXPECT_NE(box->QueryInterfaceByName(L"combo"), nullptr);
-  delete box;
+  const RECT rc = combo_->GetPos();
+  const int y = (rc.top + rc.bottom) / 2;
+  // The window gave its only tab stop the focus: the fourth fifth, in the
+  // rightmost 20 pixels inside the border.
+  EXPECT_TRUE(combo_->IsFocused());
+  EXPECT_EQ(w_->PixelAt(rc.right - 11, y) & 0xFFFFFF, kStates[3] & 0xFFFFFF);
+  EXPECT_EQ(w_->PixelAt(rc.right - 20, y) & 0xFFFFFF, kStates[3] & 0xFFFFFF);
+  EXPECT_EQ(box->GetArrowWidth(), 20);
+  EXPECT_NE(w_->PixelAt(rc.right - 23, y) & 0xFFFFFF, kStates[3] & 0xFFFFFF);
+  EXPECT_NE(w_->PixelAt(rc.right - 1, y) & 0xFFFFFF, kStates[3] & 0xFFFFFF);  // the border
+  // Pushed (the drop-down open): the third fifth, x 40 to 60 of the strip.
+  ASSERT_NE(Drop(), nullptr);
+  w_->Paint();
+  EXPECT_EQ(w_->PixelAt(rc.right - 11, y) & 0xFFFFFF, kStates[2] & 0xFFFFFF);
 }
 
 class ComboGoldenTest : public ComboTest, public ::testing::WithParamInterface<int> {};
