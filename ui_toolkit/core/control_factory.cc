@@ -4,6 +4,8 @@
 #include <cwctype>
 #include <new>
 
+#include "ui_toolkit/controls/activex.h"
+#include "ui_toolkit/controls/animation_tab_layout.h"
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
 #include "ui_toolkit/controls/combo.h"
@@ -11,21 +13,26 @@
 #include "ui_toolkit/controls/color_palette.h"
 #include "ui_toolkit/controls/date_time.h"
 #include "ui_toolkit/controls/edit.h"
+#include "ui_toolkit/controls/flash.h"
 #include "ui_toolkit/controls/gif_anim.h"
 #include "ui_toolkit/controls/group_box.h"
+#include "ui_toolkit/controls/hot_key.h"
 #include "ui_toolkit/controls/ip_address.h"
 #include "ui_toolkit/controls/ip_address_ex.h"
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/list.h"
 #include "ui_toolkit/controls/list_elements.h"
 #include "ui_toolkit/controls/list_header.h"
+#include "ui_toolkit/controls/loading.h"
 #include "ui_toolkit/controls/menu.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
+#include "ui_toolkit/controls/ring.h"
 #include "ui_toolkit/controls/roll_text.h"
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/controls/slider.h"
 #include "ui_toolkit/controls/text.h"
-#include "ui_toolkit/controls/scroll_bar.h"
+#include "ui_toolkit/controls/web_browser.h"
 #include "ui_toolkit/core/child_layout.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/horizontal_layout.h"
@@ -63,6 +70,7 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"COptionUI", &Create<COptionUI>);
   RegisterControl(L"CCheckBoxUI", &Create<CCheckBoxUI>);
   RegisterControl(L"CProgressUI", &Create<CProgressUI>);
+  RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
   RegisterControl(L"CTextUI", &Create<CTextUI>);
   RegisterControl(L"CSliderUI", &Create<CSliderUI>);
   RegisterControl(L"CGifAnimUI", &Create<CGifAnimUI>);
@@ -72,7 +80,6 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CDateTimeUI", &Create<CDateTimeUI>);
   RegisterControl(L"CIPAddressUI", &Create<CIPAddressUI>);
   RegisterControl(L"CIPAddressExUI", &Create<CIPAddressExUI>);
-  RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
   RegisterControl(L"CListUI", &Create<CListUI>);
   RegisterControl(L"CListHeaderUI", &Create<CListHeaderUI>);
   RegisterControl(L"CListHeaderItemUI", &Create<CListHeaderItemUI>);
@@ -83,11 +90,18 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CComboBoxUI", &Create<CComboBoxUI>);
   RegisterControl(L"CMenuUI", &Create<CMenuUI>);
   RegisterControl(L"CMenuElementUI", &Create<CMenuElementUI>);
+  RegisterControl(L"CActiveXUI", &Create<CActiveXUI>);
+  RegisterControl(L"CWebBrowserUI", &Create<CWebBrowserUI>);
+  RegisterControl(L"CFlashUI", &Create<CFlashUI>);
+  RegisterControl(L"CRingUI", &Create<CRingUI>);
+  RegisterControl(L"CLoadingUI", &Create<CLoadingUI>);
+  RegisterControl(L"CHotKeyUI", &Create<CHotKeyUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);
   RegisterControl(L"CTabLayoutUI", &Create<CTabLayoutUI>);
   RegisterControl(L"CChildLayoutUI", &Create<CChildLayoutUI>);
+  RegisterControl(L"CAnimationTabLayoutUI", &Create<CAnimationTabLayoutUI>);
   // Short element names of the common containers.
   RegisterControl(L"CBoxUI", &Create<CContainerUI>);
   RegisterControl(L"CHBoxUI", &Create<CHorizontalLayoutUI>);

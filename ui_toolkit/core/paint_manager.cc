@@ -136,6 +136,7 @@ CPaintManagerUI::~CPaintManagerUI() {
   for (int i = 0; i < font_memory_.GetSize(); ++i) ::RemoveFontMemResourceEx(font_memory_.GetAt(i));
   DeleteOffscreen();
   DeleteLayeredBackground();
+  if (drag_snapshot_ != nullptr) ::DeleteObject(drag_snapshot_);
   if (paint_dc_ != nullptr) ::ReleaseDC(hwnd_, paint_dc_);
   const int at = Settings().live_managers.Find(this);
   if (at >= 0) Settings().live_managers.RemoveAt(at);

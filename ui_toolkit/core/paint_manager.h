@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "ui_toolkit/core/notify.h"
+#include "ui_toolkit/core/ole_drag_drop.h"
 #include "ui_toolkit/core/shadow.h"
 #include "ui_toolkit/core/ui_ptr_array.h"
 #include "ui_toolkit/core/ui_rect.h"
@@ -79,12 +80,16 @@ constexpr UINT UIFLAG_SETCURSOR = 0x00000002;
 
 constexpr UINT WM_SKINUI_ASYNC = WM_APP + 1;
 
-class CPaintManagerUI {
+class CPaintManagerUI : public CIDropTarget {
  public:
   CPaintManagerUI();
   CPaintManagerUI(const CPaintManagerUI&) = delete;
   CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
-  virtual ~CPaintManagerUI();
+  ~CPaintManagerUI() override;
+
+  // Shows a dropped bitmap in the window (STM_SETIMAGE) when its owner has
+  // registered it as a drop target.
+  bool OnDrop(FORMATETC* format, STGMEDIUM& medium, DWORD* effect) override;
 
   // ---- process-wide settings
   static HINSTANCE GetInstance();
@@ -227,6 +232,10 @@ class CPaintManagerUI {
   void NeedUpdate() { update_needed_ = true; }
   bool IsUpdateNeeded() const { return update_needed_; }
   HWND GetToolTipWindow() const { return tooltip_; }
+  // With the drag mode on, a drag-enabled control can be dragged out of the
+  // window as a bitmap through OLE.
+  void SetDragMode(bool on) { drag_mode_ = on; }
+  bool IsDragMode() const { return drag_mode_; }
 
   // ---- paint pass and layered windows
   void InvalidateRect(RECT rc);
@@ -256,6 +265,8 @@ class CPaintManagerUI {
   bool HandleMouseHover(WPARAM wparam, LPARAM lparam, LRESULT& result);
   bool HandlePaint();
   void HandlePrintClient(HDC dc, LPARAM lparam);
+  void ArmControlDrag(CControlUI* control);
+  void RunControlDrag();
   void SetColor(DWORD ResourceTablesUI::*field, DWORD color, bool shared);
   void DeleteOffscreen();
   void DeleteLayeredBackground();
@@ -335,6 +346,10 @@ class CPaintManagerUI {
   bool gdiplus_text_ = false;
   int text_rendering_hint_ = 0;
   ULONG_PTR gdiplus_token_ = 0;
+
+  bool drag_mode_ = false;
+  bool drag_armed_ = false;
+  HBITMAP drag_snapshot_ = nullptr;
 };
 
 }  // namespace SkinUI

@@ -225,6 +225,7 @@ bool CPaintManagerUI::HandleWindowMessage(UINT message, WPARAM wparam, LPARAM lp
       last_mouse_ = pt;
       CControlUI* control = FindControlAtPoint(pt);
       if (control == nullptr || control->GetManager() != this) return false;
+      if (drag_mode_ && control->IsDragEnabled()) ArmControlDrag(control);
       SetMouseCapture();
       pushed_ = control;
       control->SetFocus();
@@ -478,9 +479,14 @@ bool CPaintManagerUI::HandleMouseMove(WPARAM wparam, LPARAM lparam) {
     mouse_tracking_ = true;
   }
   const POINT pt = PointFromLParam(lparam);
+  const POINT previous = last_mouse_;
   last_mouse_ = pt;
   CControlUI* control = FindControlAtPoint(pt);
   if (control != nullptr && control->GetManager() != this) return false;
+  if (drag_armed_ && (pt.x != previous.x || pt.y != previous.y) && wparam == MK_LBUTTON) {
+    RunControlDrag();
+    return true;
+  }
   ControlEventUI event;
   event.ptMouse = pt;
   event.wParam = wparam;
@@ -827,6 +833,7 @@ void CPaintManagerUI::SetMouseCapture() {
 void CPaintManagerUI::ReleaseMouseCapture() {
   ::ReleaseCapture();
   mouse_capture_ = false;
+  drag_armed_ = false;
 }
 
 }  // namespace SkinUI

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "ui_toolkit/controls/scroll_bar.h"
-
 namespace SkinUI {
 namespace {
 

@@ -35,8 +35,8 @@ std::string Str(const RECT& r) {
 
 class ScrollBarTest : public ::testing::Test {
  protected:
-  void Open(const std::wstring& attributes, int height = 200) {
-    window_ = std::make_unique<SkinWindow>(BarSkin(attributes, height));
+  void Open(const std::wstring& attributes, int height = 200, int scale = 100) {
+    window_ = std::make_unique<SkinWindow>(BarSkin(attributes, height), scale);
     ASSERT_TRUE(window_->Open());
     bar_ = static_cast<CScrollBarUI*>(window_->Find(L"sb"));
     ASSERT_NE(nullptr, bar_);
@@ -154,6 +154,18 @@ TEST_F(ScrollBarTest, DraggedThumbFollowsTheMouseOnEachTick) {
   EXPECT_EQ(0, bar_->GetScrollPos());
   window_->MouseUp(8, 10);
   EXPECT_EQ(0u, bar_->GetThumbState() & (UISTATE_CAPTURED | UISTATE_PUSHED));
+}
+
+TEST_F(ScrollBarTest, ThumbStaysUnderTheMouseAtOneHundredFiftyPercent) {
+  Open(L"range=\"1000\"", 200, 150);
+  // 300 pixels: buttons of 24, thumb 252 * 300 / 1300 = 58, travel 194.
+  EXPECT_EQ("0,24,24,82", Str(bar_->GetThumbRect()));
+  window_->MouseDown(12, 50);
+  window_->MouseMove(12, 50 + 97);
+  StepTimer(bar_, CScrollBarUI::kRepeatTimerId);
+  EXPECT_EQ(500, bar_->GetScrollPos());
+  EXPECT_EQ(24 + 97, bar_->GetThumbRect().top);
+  window_->MouseUp(12, 147);
 }
 
 TEST_F(ScrollBarTest, RangeZeroFillsTheTrackAndKeepsPositionZero) {

@@ -93,6 +93,13 @@ TEST_F(ContainerScrollTest, WheelStepsByTheScrollStepAndNotifiesLines) {
   EXPECT_EQ(16, list_->GetScrollPos().cy);
 }
 
+TEST_F(ContainerScrollTest, LineSizeZeroCountsPixelsInsteadOfDividingByZero) {
+  Open(ListSkin(10));
+  list_->GetVerticalScrollBar()->SetLineSize(0);
+  list_->SetScrollPos(SIZE{0, 16});
+  EXPECT_EQ((std::vector<WPARAM>{17}), ScrollNotes());
+}
+
 TEST_F(ContainerScrollTest, DefaultStepIsTheFontHeightPlusEight) {
   Open(ListSkin(10, L"scrollstepsize=\"0\""));
   const int step = window_->GetPaintManager().GetDefaultFontRecord()->tm.tmHeight + 8;

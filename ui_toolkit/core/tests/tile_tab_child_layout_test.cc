@@ -74,6 +74,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "150,10,300,14"}),
     [](const ::testing::TestParamInfo<TileCase>& info) { return std::string(info.param.label); });
 
+TEST(TileLayoutScaleTest, PaddingScalesWithTheWindow) {
+  SkinWindow w(Tiles(L"columns=\"3\" childpadding=\"10\"", 4, L"height=\"30\""), 150);
+  ASSERT_TRUE(w.Open());
+  // 450 pixels in three cells of 150; the padding is 15, half of it 7.
+  EXPECT_EQ("0,0,143,45", Str(w.Find(L"t0")->GetPos()));
+  EXPECT_EQ("157,0,293,45", Str(w.Find(L"t1")->GetPos()));
+  EXPECT_EQ("0,60,143,105", Str(w.Find(L"t3")->GetPos()));
+}
+
 TEST(TileLayoutScrollTest, ManyRowsScrollVertically) {
   SkinWindow w(Tiles(L"columns=\"3\" vscrollbar=\"true\"", 30, L"height=\"50\""));
   ASSERT_TRUE(w.Open());

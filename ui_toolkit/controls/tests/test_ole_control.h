@@ -1,0 +1,18 @@
+// Class ids of the test OLE control module (test_ole_control.dll).
+#pragma once
+
+#include <windows.h>
+
+// {5B0C8E21-7A4D-4F0B-9C61-2E7D3A9F1001}
+inline constexpr CLSID kTestOleWindowlessClsid = {
+    0x5b0c8e21, 0x7a4d, 0x4f0b, {0x9c, 0x61, 0x2e, 0x7d, 0x3a, 0x9f, 0x10, 0x01}};
+// {5B0C8E21-7A4D-4F0B-9C61-2E7D3A9F1002}
+inline constexpr CLSID kTestOleWindowedClsid = {
+    0x5b0c8e21, 0x7a4d, 0x4f0b, {0x9c, 0x61, 0x2e, 0x7d, 0x3a, 0x9f, 0x10, 0x02}};
+// {5B0C8E21-7A4D-4F0B-9C61-2E7D3A9F1003}
+inline constexpr CLSID kTestOleInvisibleClsid = {
+    0x5b0c8e21, 0x7a4d, 0x4f0b, {0x9c, 0x61, 0x2e, 0x7d, 0x3a, 0x9f, 0x10, 0x03}};
+// The event interface (a dispatch interface) the control fires its click on.
+// {5B0C8E21-7A4D-4F0B-9C61-2E7D3A9F10E0}
+inline constexpr IID kTestOleControlEvents = {
+    0x5b0c8e21, 0x7a4d, 0x4f0b, {0x9c, 0x61, 0x2e, 0x7d, 0x3a, 0x9f, 0x10, 0xe0}};
