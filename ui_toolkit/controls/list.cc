@@ -186,7 +186,8 @@ bool CListUI::Remove(CControlUI* control) {
   }
   const int index = body_->GetItemIndex(control);
   if (index < 0) return false;
-  return RemoveAt(index);
+  // Not the virtual RemoveAt: a subclass's RemoveAt may come back here.
+  return CListUI::RemoveAt(index);
 }
 
 bool CListUI::RemoveAt(int index) {

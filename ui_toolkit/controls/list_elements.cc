@@ -276,7 +276,7 @@ void CListLabelElementUI::HandleLabelEvent(ControlEventUI& event) {
 
 SIZE CListLabelElementUI::MeasureSize(SIZE available) {
   if (owner_ == nullptr) return SIZE{0, 0};
-  SIZE size = fixed_size_;
+  SIZE size = ScaleSizeValue(fixed_size_);
   if (size.cy == 0 && manager_ != nullptr) size.cy = RowTextHeight(this, owner_);
   if (size.cx == 0) size.cx = available.cx;
   return size;
@@ -392,8 +392,8 @@ void CListTextElementUI::HandleEvent(ControlEventUI& event) {
 }
 
 SIZE CListTextElementUI::MeasureSize(SIZE) {
-  if (fixed_size_.cy != 0) return fixed_size_;
-  SIZE size{fixed_size_.cx, 0};
+  if (fixed_size_.cy != 0) return ScaleSizeValue(fixed_size_);
+  SIZE size{ScaleValue(fixed_size_.cx), 0};
   if (manager_ != nullptr && owner_ != nullptr) size.cy = RowTextHeight(this, owner_);
   return size;
 }

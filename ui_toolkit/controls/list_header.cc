@@ -229,7 +229,7 @@ void CListHeaderItemUI::SetAttribute(const wchar_t* name, const wchar_t* value) 
 SIZE CListHeaderItemUI::MeasureSize(SIZE) {
   if (GetFixedHeight() != 0) return ScaleSizeValue(fixed_size_);
   const int font_height = manager_ != nullptr ? manager_->GetDefaultFontRecord()->tm.tmHeight : 0;
-  return SIZE{fixed_size_.cx, font_height + 14};
+  return SIZE{ScaleValue(fixed_size_.cx), font_height + 14};
 }
 
 void CListHeaderItemUI::HandleEvent(ControlEventUI& event) {

@@ -32,6 +32,7 @@
 #include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/controls/slider.h"
 #include "ui_toolkit/controls/text.h"
+#include "ui_toolkit/controls/tree_view.h"
 #include "ui_toolkit/controls/web_browser.h"
 #include "ui_toolkit/core/child_layout.h"
 #include "ui_toolkit/core/container.h"
@@ -96,6 +97,8 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CRingUI", &Create<CRingUI>);
   RegisterControl(L"CLoadingUI", &Create<CLoadingUI>);
   RegisterControl(L"CHotKeyUI", &Create<CHotKeyUI>);
+  RegisterControl(L"CTreeViewUI", &Create<CTreeViewUI>);
+  RegisterControl(L"CTreeNodeUI", &Create<CTreeNodeUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "ui_toolkit/controls/tree_view.h"
 #include "ui_toolkit/core/container.h"
 #include "ui_toolkit/core/control.h"
 #include "ui_toolkit/core/control_factory.h"
@@ -186,6 +187,24 @@ void CUiSkinBuilder::ApplyWindowAttributes(CUiXmlNode root, CPaintManagerUI* man
   }
 }
 
+namespace {
+
+// Tree nodes join a tree: a node inside a node becomes its child node, a node
+// inside a view joins the view, and a node anywhere else is refused. Other
+// controls inside a node go into the node's row, after its item button.
+bool AttachToParent(CControlUI* parent, IContainerUI* container, CControlUI* control) {
+  auto* parent_node = static_cast<CTreeNodeUI*>(parent->QueryInterfaceByName(L"TreeNode"));
+  if (control->QueryInterfaceByName(L"TreeNode") != nullptr) {
+    if (parent_node != nullptr) return parent_node->Add(control);
+    if (auto* view = static_cast<CTreeViewUI*>(parent->QueryInterfaceByName(L"TreeView"))) return view->AddNode(control);
+    return false;
+  }
+  if (parent_node != nullptr) return parent_node->GetRowLayout()->Add(control);
+  return container->Add(control);
+}
+
+}  // namespace
+
 CControlUI* CUiSkinBuilder::ParseControls(CUiXmlNode node, CControlUI* parent, CPaintManagerUI* manager, int depth) {
   if (depth >= kMaxControlDepth) return nullptr;
   CControlUI* first = nullptr;
@@ -230,7 +249,7 @@ CControlUI* CUiSkinBuilder::ParseControls(CUiXmlNode node, CControlUI* parent, C
         delete control;
         return nullptr;
       }
-      if (!container->Add(control)) {
+      if (!AttachToParent(parent, container, control)) {
         delete control;
         continue;
       }

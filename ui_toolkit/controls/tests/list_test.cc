@@ -8,6 +8,7 @@
 #include "ui_toolkit/controls/list_body.h"
 #include "ui_toolkit/controls/list_elements.h"
 #include "ui_toolkit/controls/list_header.h"
+#include "ui_toolkit/core/tests/golden_image.h"
 #include "ui_toolkit/core/tests/skin_window.h"
 
 namespace SkinUI {
@@ -512,6 +513,44 @@ TEST(ListPaintTest, RowBackgroundFollowsTheState) {
   w.Find(L"r3")->SetEnabled(false);  // disabled: the disabled colour, hot state gone
   EXPECT_EQ(0xFFFFFFu, w.PixelAt(250, RowY(3)) & 0xFFFFFF);
 }
+
+// Header, alternate rows, a selected row, a hot row, a disabled row, grid
+// lines and a text row with per-column texts.
+constexpr wchar_t kGoldenList[] =
+    L"<Window size=\"240,140\"><VerticalLayout bkcolor=\"#FFFFFFFF\"><List name=\"list\" bkcolor=\"#FFFFFFFF\""
+    L" itembkcolor=\"#FFF4F6F8\" itemaltbk=\"true\" itemlinecolor=\"#FFB0B8C0\" itemshowrowline=\"true\""
+    L" itemshowcolumnline=\"true\" itemtextcolor=\"#FF202020\" itemtextpadding=\"4,0,0,0\">"
+    L"<ListHeader height=\"22\" bkcolor=\"#FFDDE4EA\"><ListHeaderItem width=\"90\" text=\"Name\" textcolor=\"#FF102040\""
+    L" bkcolor=\"#FFC8D4E0\"/><ListHeaderItem width=\"110\" text=\"Size\" textcolor=\"#FF102040\"/>"
+    L"</ListHeader>"
+    L"<ListLabelElement name=\"r0\" height=\"20\" text=\"first\"/>"
+    L"<ListLabelElement name=\"r1\" height=\"20\" text=\"second\"/>"
+    L"<ListLabelElement name=\"r2\" height=\"20\" text=\"third\"/>"
+    L"<ListLabelElement name=\"r3\" height=\"20\" text=\"fourth\" enabled=\"false\"/>"
+    L"<ListTextElement name=\"t\" height=\"20\"/>"
+    L"</List></VerticalLayout></Window>";
+
+class ListGoldenTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(ListGoldenTest, ListStatesLookAsTheirGolden) {
+  const int scale = GetParam();
+  SkinWindow w(kGoldenList, scale);
+  ASSERT_TRUE(w.Open());
+  auto* t = static_cast<CListTextElementUI*>(w.Find(L"t"));
+  t->SetColumnText(0, L"cell");
+  t->SetColumnText(1, L"12 KB");
+  ASSERT_TRUE(ListOf(w)->SelectItem(1));
+  const RECT r2 = w.Find(L"r2")->GetPos();
+  w.MouseMove(r2.left + 5, (r2.top + r2.bottom) / 2);
+  int width = 0;
+  int height = 0;
+  const std::vector<std::uint32_t> pixels = w.Pixels(&width, &height);
+  ASSERT_EQ(240 * scale / 100, width);
+  const auto result = testing::MatchGolden("list_" + std::to_string(scale), pixels, width, height, false);
+  EXPECT_TRUE(result.ok) << result.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, ListGoldenTest, ::testing::Values(100, 150));
 
 class FixedSource : public IListTextSourceUI {
  public:
