@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/product_log.h"
 #include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/dpi_helper.h"
 #include "ui_toolkit/core/draw_engine.h"
@@ -52,7 +53,14 @@ bool CComboUI::Activate() {
   if (manager_ != nullptr) manager_->SendNotify(this, L"predropdown");
   if (popup_ != nullptr) return true;
   popup_ = new CComboWnd();
-  popup_->Init(this);
+  if (!popup_->Init(this)) {
+    // A window that got as far as its final message freed itself and
+    // cleared the field; one that never existed is freed here.
+    delete popup_;
+    popup_ = nullptr;
+    PRODUCT_LOG("combo drop-down not created");
+    return false;
+  }
   if (manager_ != nullptr) manager_->SendNotify(this, L"dropdown");
   Invalidate();
   return true;
@@ -511,7 +519,7 @@ void CComboUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
 
 // ---- CComboWnd
 
-void CComboWnd::Init(CComboUI* owner) {
+bool CComboWnd::Init(CComboUI* owner) {
   owner_ = owner;
   old_selection_ = owner->GetCurrentSelection();
   hit_item_ = false;
@@ -539,11 +547,12 @@ void CComboWnd::Init(CComboUI* owner) {
     rc = RECT{pos.left, pos.top - height, box.cx > 0 ? pos.left + box.cx : pos.right, pos.top};
     ::MapWindowPoints(owner_window, HWND_DESKTOP, reinterpret_cast<POINT*>(&rc), 2);
   }
-  if (CreateInRect(owner_window, nullptr, WS_POPUP, WS_EX_TOOLWINDOW, rc) == nullptr) return;
+  if (CreateInRect(owner_window, nullptr, WS_POPUP, WS_EX_TOOLWINDOW, rc) == nullptr) return false;
   HWND top = hwnd_;
   while (HWND above = ::GetParent(top)) top = above;
   ::ShowWindow(hwnd_, SW_SHOW);
   ::SendMessageW(top, WM_NCACTIVATE, TRUE, 0);
+  return true;
 }
 
 void CComboWnd::DetachOwner() {

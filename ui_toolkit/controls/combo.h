@@ -134,7 +134,8 @@ class CComboUI : public CContainerUI, public IListOwnerUI {
 // combo's rows while it is open.
 class CComboWnd : public CWindowWnd, public INotifyUI {
  public:
-  void Init(CComboUI* owner);
+  // False when the window could not be made.
+  bool Init(CComboUI* owner);
   void Notify(NotifyMsgUI& msg) override;
   // Scrolls the list so that the row at |index| shows.
   void EnsureVisible(int index);

@@ -338,7 +338,7 @@ bool CMenuElementUI::PaintContent(HDC dc, const RECT& paint, CControlUI* stop) {
   DrawItemText(dc, pos_);
   PaintIcon(dc);
   PaintExpandArrow(dc);
-  if (items_.IsEmpty()) return true;
+  if (items_.IsEmpty()) return PaintScrollBars(dc, paint, stop);
   // The children as a container paints them, except the items of the sub-menu.
   const RECT inner = GetInnerRect();
   RECT paint_inner{};
@@ -362,7 +362,7 @@ bool CMenuElementUI::PaintContent(HDC dc, const RECT& paint, CControlUI* stop) {
       if (!child->Paint(dc, paint, stop)) return false;
     }
   }
-  return true;
+  return PaintScrollBars(dc, paint, stop);
 }
 
 void CMenuElementUI::DrawItemText(HDC dc, const RECT& rc) {

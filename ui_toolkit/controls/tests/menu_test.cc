@@ -305,6 +305,15 @@ TEST_F(MenuTest, CheckMarksToggleOnEveryClickAndOutliveTheMenu) {
   CMenuWnd::GetMenuObserver().SetCheckStates(nullptr);
 }
 
+TEST_F(MenuTest, ASkinWhoseRootIsNotAMenuOpensNoWindow) {
+  for (const wchar_t* skin : {L"<Window><VerticalLayout/></Window>", L"<Window><Label text=\"x\"/></Window>", L""}) {
+    CMenuWnd* menu = OpenRoot(POINT{100, 100}, kMenuAlignDefault, skin);
+    EXPECT_EQ(menu->GetWindowHandle(), nullptr);
+    EXPECT_EQ(menu->GetMenuRoot(), nullptr);
+    EXPECT_EQ(OpenMenus(), 0u);
+  }
+}
+
 TEST_F(MenuTest, SeparatorsAreThinDisabledAndDeafToTheMouse) {
   CMenuElementUI plain;
   plain.SetAttribute(L"linetype", L"true");
