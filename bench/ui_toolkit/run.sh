@@ -6,3 +6,6 @@ set -euo pipefail
 exe="$QL_WIN_BUILD/bench/ui_toolkit/ui_bench.exe"
 [ -f "$exe" ] || { echo "$exe is not built"; exit 1; }
 xvfb-run -a -s "-screen 0 1280x1024x24" "$QL_WINE" "$exe" | tr -d '\r'
+list_exe="$QL_WIN_BUILD/bench/ui_toolkit/ui_list_bench.exe"
+[ -f "$list_exe" ] || { echo "$list_exe is not built"; exit 1; }
+xvfb-run -a -s "-screen 0 1280x1024x24" "$QL_WINE" "$list_exe" | tr -d '\r'

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "ui_toolkit/controls/list_body.h"
 #include "ui_toolkit/controls/list_header.h"
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/paint_manager.h"
 
 namespace SkinUI {
@@ -221,6 +223,51 @@ void CListUI::RemoveAll() {
   body_->RemoveAll();
 }
 
+SIZE CListUI::GetScrollPos() const { return body_->GetScrollPos(); }
+SIZE CListUI::GetScrollRange() const { return body_->GetScrollRange(); }
+void CListUI::SetScrollPos(SIZE pos, bool notify) { body_->SetScrollPos(pos, notify); }
+void CListUI::LineUp() { body_->LineUp(); }
+void CListUI::LineDown() { body_->LineDown(); }
+void CListUI::PageUp() { body_->PageUp(); }
+void CListUI::PageDown() { body_->PageDown(); }
+void CListUI::HomeUp() { body_->HomeUp(); }
+void CListUI::EndDown() { body_->EndDown(); }
+void CListUI::LineLeft() { body_->LineLeft(); }
+void CListUI::LineRight() { body_->LineRight(); }
+void CListUI::PageLeft() { body_->PageLeft(); }
+void CListUI::PageRight() { body_->PageRight(); }
+void CListUI::HomeLeft() { body_->HomeLeft(); }
+void CListUI::EndRight() { body_->EndRight(); }
+void CListUI::EnableScrollBar(bool vertical, bool horizontal) { body_->EnableScrollBar(vertical, horizontal); }
+CScrollBarUI* CListUI::GetVerticalScrollBar() const { return body_->GetVerticalScrollBar(); }
+CScrollBarUI* CListUI::GetHorizontalScrollBar() const { return body_->GetHorizontalScrollBar(); }
+
+void CListUI::ScrollItemIntoView(int index) {
+  if (cur_sel_ < 0) return;
+  CControlUI* control = body_->GetItemAt(index);
+  if (control == nullptr) return;
+  RECT band = body_->GetPos();
+  const RECT inset = body_->GetInset();
+  band.left += inset.left;
+  band.top += inset.top;
+  band.right -= inset.right;
+  band.bottom -= inset.bottom;
+  CScrollBarUI* hbar = body_->GetHorizontalScrollBar();
+  if (hbar != nullptr && hbar->IsVisible()) band.bottom -= hbar->GetFixedHeight();
+  const RECT pos = control->GetPos();
+  if (pos.top >= band.top && pos.bottom < band.bottom) return;
+  int dy = 0;
+  if (pos.top < band.top) dy = pos.top - band.top;
+  if (pos.bottom > band.bottom) dy = pos.bottom - band.bottom;
+  ScrollBy(0, dy);
+}
+
+void CListUI::ScrollBy(int dx, int dy) {
+  if (dx == 0 && dy == 0) return;
+  const SIZE pos = body_->GetScrollPos();
+  body_->SetScrollPos(SIZE{pos.cx + dx, pos.cy + dy}, true);
+}
+
 int CListUI::GetChildPadding() const { return body_->GetChildPadding(); }
 void CListUI::SetChildPadding(int padding) { body_->SetChildPadding(padding); }
 bool CListUI::IsDelayedDestroy() const { return body_->IsDelayedDestroy(); }
@@ -256,6 +303,7 @@ bool CListUI::SelectItem(int index, bool take_focus) {
   const int previous = cur_sel_;
   cur_sel_ = index;
   if (!IsSelectedIndex(index)) selection_.Add(IndexToPtr(index));
+  ScrollItemIntoView(index);
   if (take_focus) control->SetFocus();
   if (previous != cur_sel_) Notify(L"itemselect", static_cast<WPARAM>(index), 0);
   return true;
@@ -289,6 +337,7 @@ bool CListUI::SelectItemMulti(int index, bool take_focus) {
       selection_.Add(IndexToPtr(i));
     }
     cur_sel_ = index;
+    ScrollItemIntoView(index);
     if (take_focus) control->SetFocus();
     Notify(L"itemselect", static_cast<WPARAM>(index), static_cast<LPARAM>(range_anchor_));
     return true;
@@ -296,6 +345,7 @@ bool CListUI::SelectItemMulti(int index, bool take_focus) {
   if (!item->SetSelectedFlag(true)) return false;
   cur_sel_ = index;
   if (!IsSelectedIndex(index)) selection_.Add(IndexToPtr(index));
+  ScrollItemIntoView(index);
   if (take_focus) control->SetFocus();
   Notify(L"itemselect", static_cast<WPARAM>(index), 0);
   return true;
@@ -330,12 +380,20 @@ void CListUI::SetMultiSelect(bool on) {
 }
 
 void CListUI::SelectAll() {
-  for (int i = 0; i < body_->GetCount(); ++i) {
+  // One pass over the rows with the present selection as flags, so that
+  // selecting a hundred thousand rows stays linear.
+  const int count = body_->GetCount();
+  std::vector<bool> present(static_cast<size_t>(count), false);
+  for (int i = 0; i < selection_.GetSize(); ++i) {
+    const int sel = PtrToIndex(selection_.GetAt(i));
+    if (sel >= 0 && sel < count) present[static_cast<size_t>(sel)] = true;
+  }
+  for (int i = 0; i < count; ++i) {
     CControlUI* control = body_->GetItemAt(i);
     IListItemUI* item = AsListItem(control);
     if (item == nullptr || !control->IsVisible() || !control->IsEnabled()) continue;
     if (!item->SetSelectedFlag(true)) continue;
-    if (!IsSelectedIndex(i)) selection_.Add(IndexToPtr(i));
+    if (!present[static_cast<size_t>(i)]) selection_.Add(IndexToPtr(i));
     cur_sel_ = i;
   }
   if (multi_select_) Notify(L"itemselect", static_cast<WPARAM>(-1), static_cast<LPARAM>(-1));
@@ -403,6 +461,12 @@ void CListUI::HandleEvent(ControlEventUI& event) {
             if (CControlUI* c = body_->GetItemAt(cur_sel_)) c->Activate();
           }
           return;
+        case VK_PRIOR:
+          PageUp();
+          return;
+        case VK_NEXT:
+          PageDown();
+          return;
         case VK_HOME:
           SelectItem(body_->FindSelectable(0, false), true);
           return;
@@ -447,7 +511,12 @@ void CListUI::HandleEvent(ControlEventUI& event) {
         }
         return;
       }
-      break;
+      if (direction == 0) {
+        LineUp();
+      } else {
+        LineDown();
+      }
+      return;
     }
     default:
       break;

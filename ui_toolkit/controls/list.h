@@ -130,6 +130,25 @@ class CListUI : public CVerticalLayoutUI, public IListUI {
   bool Remove(CControlUI* control) override;
   bool RemoveAt(int index) override;
   void RemoveAll() override;
+  // Scrolling is the body's.
+  SIZE GetScrollPos() const override;
+  SIZE GetScrollRange() const override;
+  void SetScrollPos(SIZE pos, bool notify = true) override;
+  void LineUp() override;
+  void LineDown() override;
+  void PageUp() override;
+  void PageDown() override;
+  void HomeUp() override;
+  void EndDown() override;
+  void LineLeft() override;
+  void LineRight() override;
+  void PageLeft() override;
+  void PageRight() override;
+  void HomeLeft() override;
+  void EndRight() override;
+  void EnableScrollBar(bool vertical = true, bool horizontal = false) override;
+  CScrollBarUI* GetVerticalScrollBar() const override;
+  CScrollBarUI* GetHorizontalScrollBar() const override;
   int GetChildPadding() const override;
   void SetChildPadding(int padding) override;
   bool IsDelayedDestroy() const override;
@@ -163,6 +182,10 @@ class CListUI : public CVerticalLayoutUI, public IListUI {
   void DeselectAll() override;
   int GetSelectionCount() const override { return selection_.GetSize(); }
   int GetNextSelected(int index) const override;
+
+  // Scrolls the body vertically so that the row at |index| shows whole.
+  void ScrollItemIntoView(int index);
+  void ScrollBy(int dx, int dy);
 
   bool IsScrollSelect() const { return scroll_select_; }
   void SetScrollSelect(bool on) { scroll_select_ = on; }

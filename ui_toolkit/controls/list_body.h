@@ -14,6 +14,8 @@ class CListBodyUI : public CVerticalLayoutUI {
   explicit CListBodyUI(CListUI* owner);
 
   void SetPos(RECT rc, bool invalidate = true) override;
+  void SetScrollPos(SIZE pos, bool notify = true) override;
+  int GetScrollStepSize() const override;
   void HandleEvent(ControlEventUI& event) override;
 
  private:

@@ -24,12 +24,8 @@ void InvalidateRow(CControlUI* row) {
     row->Invalidate();
     return;
   }
-  RECT band = container->GetPos();
-  const RECT inset = container->GetInset();
-  band.left += inset.left;
-  band.top += inset.top;
-  band.right -= inset.right;
-  band.bottom -= inset.bottom;
+  // The parent's inner band: its position less the inset and the visible bars.
+  const RECT band = container->GetClientPos();
   RECT rc{};
   const RECT pos = row->GetPos();
   if (!::IntersectRect(&rc, &pos, &band)) return;

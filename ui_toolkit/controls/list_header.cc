@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "ui_toolkit/controls/list.h"
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/dpi_helper.h"
 #include "ui_toolkit/core/draw_engine.h"
 #include "ui_toolkit/core/paint_manager.h"
@@ -49,9 +51,11 @@ void CListHeaderUI::SetPos(RECT rc, bool invalidate) {
   }
   if (counted > 1) fixed += (counted - 1) * p;
   const int stretch_width = stretching > 0 ? std::max<int>(0, (avail.cx - fixed) / stretching) : 0;
-  // The list has no vertical scroll bar of its own yet, so scaled columns
-  // share the whole inner width.
-  const int scale_base = avail.cx;
+  // Scaled columns leave room for the list's vertical bar, shown or not.
+  int scale_base = avail.cx;
+  if (auto* list = parent_ != nullptr ? static_cast<CListUI*>(parent_->QueryInterfaceByName(L"List")) : nullptr) {
+    if (CScrollBarUI* bar = list->GetVerticalScrollBar()) scale_base -= bar->GetWidth();
+  }
 
   int x = inner.left;
   int remaining = avail.cx;

@@ -8,6 +8,7 @@
 #include "ui_toolkit/controls/list_body.h"
 #include "ui_toolkit/controls/list_elements.h"
 #include "ui_toolkit/controls/list_header.h"
+#include "ui_toolkit/controls/scroll_bar.h"
 #include "ui_toolkit/core/tests/golden_image.h"
 #include "ui_toolkit/core/tests/skin_window.h"
 
@@ -370,6 +371,56 @@ TEST(ListTest, ItemAlignmentAttributes) {
   EXPECT_EQ(4, list.GetListInfo()->rcTextPadding.bottom);
 }
 
+TEST(ListTest, RightButtonSelectsOnlyWhenAsked) {
+  for (const bool on : {false, true}) {
+    SkinWindow w(ListSkin(on ? L"itemrselected=\"true\"" : L"", 3));
+    ASSERT_TRUE(w.Open());
+    ::SendMessageW(w.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(50, RowY(1)));
+    ::SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(50, RowY(1)));
+    ::SendMessageW(w.Hwnd(), WM_RBUTTONUP, 0, MAKELPARAM(50, RowY(1)));
+    EXPECT_EQ(on ? 1 : -1, ListOf(w)->GetCurrentSelection()) << on;
+  }
+}
+
+TEST(ListTest, PlainRowsDoNotExpandAndNextSelectedWalksTheSelection) {
+  SkinWindow w(ListSkin(L"multiselect=\"true\"", 5));
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  EXPECT_FALSE(list->ExpandItem(1, true));
+  EXPECT_EQ(-1, list->GetExpandedItem());
+  EXPECT_EQ(-1, list->GetNextSelected(-1));
+  ASSERT_TRUE(list->SelectItem(3));
+  {
+    HeldKey ctrl(VK_CONTROL);
+    ASSERT_TRUE(list->SelectItemMulti(1));
+  }
+  EXPECT_EQ(3, list->GetNextSelected(-1));
+  EXPECT_EQ(1, list->GetNextSelected(3));
+  EXPECT_EQ(-1, list->GetNextSelected(1));
+  EXPECT_EQ(-1, list->GetNextSelected(4));
+  EXPECT_EQ(3, list->GetCurrentSelection());  // the first entry, not the last selected
+  EXPECT_EQ(1, list->GetLastSelection());
+}
+
+TEST(ListTest, ASecondHeaderIsInsertedFirstButTheFirstStaysTheColumnHeader) {
+  SkinWindow w(ListSkin(L"", 1));
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  CListHeaderUI* first = list->GetHeader();
+  auto* second = new CListHeaderUI();
+  ASSERT_TRUE(list->Add(second));
+  EXPECT_EQ(first, list->GetHeader());
+  EXPECT_EQ(0, list->CVerticalLayoutUI::GetItemIndex(second));
+  EXPECT_EQ(1, list->GetCount());
+  // A header added to a list whose header has no columns replaces it.
+  CListUI bare;
+  auto* own = new CListHeaderUI();
+  own->Add(new CListHeaderItemUI());
+  ASSERT_TRUE(bare.Add(own));
+  EXPECT_EQ(own, bare.GetHeader());
+  EXPECT_EQ(1, bare.GetListInfo()->nColumns);
+}
+
 // ---- header, columns, body
 
 TEST(ListHeaderTest, HiddenHeaderStillSizesTheColumns) {
@@ -494,6 +545,57 @@ TEST(ListBodyTest, ContainerRowChildrenFollowTheColumns) {
   EXPECT_EQ(230, w.Find(L"c1")->GetPos().right);
 }
 
+// ---- scrolling
+
+TEST(ListScrollTest, SelectingARowOutOfViewScrollsItIn) {
+  SkinWindow w(ListSkin(L"vscrollbar=\"true\"", 50));
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  ASSERT_NE(nullptr, list->GetVerticalScrollBar());
+  EXPECT_TRUE(list->GetVerticalScrollBar()->IsVisible());
+  EXPECT_EQ(50 * 20 - 220, list->GetScrollRange().cy);
+  w.Click(50, RowY(0));
+  w.Key(VK_END);
+  w.Paint();
+  const RECT body = list->GetBody()->GetPos();
+  const RECT last = w.Find(L"r49")->GetPos();
+  EXPECT_EQ(body.bottom, last.bottom);
+  EXPECT_EQ(list->GetScrollRange().cy, list->GetScrollPos().cy);
+  w.Key(VK_HOME);
+  w.Paint();
+  EXPECT_EQ(0, list->GetScrollPos().cy);
+  EXPECT_EQ(body.top, w.Find(L"r0")->GetPos().top);
+  // Page keys scroll without selecting.
+  w.Key(VK_NEXT);
+  EXPECT_GT(list->GetScrollPos().cy, 0);
+  EXPECT_EQ((std::vector<int>{0}), Selected(list));
+  // The wheel scrolls when the selection does not follow it.
+  const int before = list->GetScrollPos().cy;
+  POINT pt{50, RowY(3)};
+  ::ClientToScreen(w.Hwnd(), &pt);
+  ::SendMessageW(w.Hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(pt.x, pt.y));
+  EXPECT_GT(list->GetScrollPos().cy, before);
+}
+
+TEST(ListScrollTest, SideScrollingMovesHeaderAndColumnsWithTheRows) {
+  SkinWindow w(L"<Window size=\"200,120\"><VerticalLayout><List name=\"list\" hscrollbar=\"true\"><ListHeader height=\"20\">"
+               L"<ListHeaderItem name=\"h0\" width=\"150\"/><ListHeaderItem name=\"h1\" width=\"150\"/></ListHeader>"
+               L"<ListLabelElement name=\"r\" height=\"20\"/></List></VerticalLayout></Window>");
+  ASSERT_TRUE(w.Open());
+  CListUI* list = ListOf(w);
+  ASSERT_NE(nullptr, list->GetHorizontalScrollBar());
+  EXPECT_TRUE(list->GetHorizontalScrollBar()->IsVisible());
+  EXPECT_EQ(100, list->GetScrollRange().cx);
+  EXPECT_EQ(300, w.Find(L"r")->GetWidth());
+  list->SetScrollPos(SIZE{40, 0});
+  w.Paint();
+  EXPECT_EQ(40, list->GetScrollPos().cx);
+  EXPECT_EQ(-40, w.Find(L"r")->GetPos().left);
+  EXPECT_EQ(-40, w.Find(L"h0")->GetPos().left);
+  EXPECT_EQ(110, w.Find(L"h1")->GetPos().left);
+  EXPECT_EQ(110, list->GetListInfo()->rcColumn[1].left);
+}
+
 // ---- row painting
 
 TEST(ListPaintTest, RowBackgroundFollowsTheState) {
@@ -551,6 +653,25 @@ TEST_P(ListGoldenTest, ListStatesLookAsTheirGolden) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, ListGoldenTest, ::testing::Values(100, 150));
+
+TEST(ListPaintTest, GridLinesFollowAListBackgroundImageOnlyOnContainerRows) {
+  char dir[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, dir);
+  const std::string path = std::string(dir) + "ql_list_bk_" + std::to_string(::GetCurrentProcessId()) + ".png";
+  ASSERT_TRUE(testing::WritePng(path, std::vector<std::uint32_t>(8 * 8, 0xFF20C040), 8, 8));
+  const std::wstring image(path.begin(), path.end());
+  SkinWindow w(L"<Window size=\"200,100\"><VerticalLayout bkcolor=\"#FFFFFFFF\"><List name=\"list\" header=\"hidden\""
+               L" itembkimage=\"" + image + L"\" itemlinecolor=\"#FF0000FF\" itemshowrowline=\"true\">"
+               L"<ListLabelElement name=\"label\" height=\"20\"/>"
+               L"<ListContainerElement name=\"box\" height=\"20\"/></List></VerticalLayout></Window>");
+  ASSERT_TRUE(w.Open());
+  w.MouseMove(199, 99);
+  EXPECT_EQ(0x20C040u, w.PixelAt(100, 10) & 0xFFFFFF);  // the image fills the label row
+  EXPECT_EQ(0x20C040u, w.PixelAt(100, 19) & 0xFFFFFF);  // and no line follows it
+  EXPECT_EQ(0x20C040u, w.PixelAt(100, 30) & 0xFFFFFF);
+  EXPECT_EQ(0x0000FFu, w.PixelAt(100, 39) & 0xFFFFFF);  // the container row still draws its line
+  ::DeleteFileA(path.c_str());
+}
 
 class FixedSource : public IListTextSourceUI {
  public:

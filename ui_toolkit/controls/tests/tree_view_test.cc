@@ -8,6 +8,7 @@
 #include "ui_toolkit/controls/list_header.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/tree_view.h"
+#include "ui_toolkit/core/tests/golden_image.h"
 #include "ui_toolkit/core/tests/skin_window.h"
 
 namespace SkinUI {
@@ -196,6 +197,46 @@ TEST(TreeViewTest, NodesOutsideATreeAreRefusedAndOtherControlsJoinTheRow) {
   EXPECT_EQ(Node(w, L"x")->GetRowLayout(), extra->GetParent());
   EXPECT_EQ(4, Node(w, L"x")->GetRowLayout()->GetItemIndex(extra));
 }
+
+// One node checked, one selected, one subtree collapsed; folders and check
+// boxes drawn as coloured boxes (a different colour when selected).
+constexpr wchar_t kGoldenTree[] =
+    L"<Window size=\"220,130\"><VerticalLayout bkcolor=\"#FFFFFFFF\"><TreeView name=\"tree\" visiblecheckbtn=\"true\""
+    L" itemselectedbkcolor=\"#FFCCE4FF\">"
+    L"<TreeNode name=\"root\" text=\"root\"><TreeNode name=\"a\" text=\"alpha\"><TreeNode name=\"a1\" text=\"a-one\"/></TreeNode>"
+    L"<TreeNode name=\"b\" text=\"beta\"><TreeNode name=\"b1\" text=\"b-one\"/></TreeNode></TreeNode>"
+    L"</TreeView></VerticalLayout></Window>";
+
+void PaintPartsAsBoxes(CTreeViewUI* view) {
+  for (int i = 0; i < view->GetCount(); ++i) {
+    auto* node = static_cast<CTreeNodeUI*>(view->GetItemAt(i));
+    node->GetFolderButton()->SetAttribute(L"bkcolor", L"#FF60A060");
+    node->GetFolderButton()->SetAttribute(L"selectedbkcolor", L"#FFA06060");
+    node->GetCheckBox()->SetAttribute(L"bkcolor", L"#FFE0E0E0");
+    node->GetCheckBox()->SetAttribute(L"selectedbkcolor", L"#FF3060C0");
+    node->GetDottedLine()->SetAttribute(L"bkcolor", L"#FFF0F0F0");
+  }
+}
+
+class TreeGoldenTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(TreeGoldenTest, TreeStatesLookAsTheirGolden) {
+  const int scale = GetParam();
+  SkinWindow w(kGoldenTree, scale);
+  ASSERT_TRUE(w.Open());
+  PaintPartsAsBoxes(ViewOf(w));
+  Node(w, L"b")->GetFolderButton()->Selected(true);
+  Node(w, L"a")->GetCheckBox()->Selected(true);
+  ASSERT_TRUE(ViewOf(w)->SelectItem(2));
+  int width = 0;
+  int height = 0;
+  const std::vector<std::uint32_t> pixels = w.Pixels(&width, &height);
+  ASSERT_EQ(220 * scale / 100, width);
+  const auto result = testing::MatchGolden("tree_" + std::to_string(scale), pixels, width, height, false);
+  EXPECT_TRUE(result.ok) << result.message;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, TreeGoldenTest, ::testing::Values(100, 150));
 
 }  // namespace
 }  // namespace SkinUI
