@@ -8,6 +8,8 @@
 #include "ui_toolkit/controls/animation_tab_layout.h"
 #include "ui_toolkit/controls/button.h"
 #include "ui_toolkit/controls/check_box.h"
+#include "ui_toolkit/controls/combo.h"
+#include "ui_toolkit/controls/combo_box.h"
 #include "ui_toolkit/controls/color_palette.h"
 #include "ui_toolkit/controls/date_time.h"
 #include "ui_toolkit/controls/edit.h"
@@ -22,6 +24,7 @@
 #include "ui_toolkit/controls/list_elements.h"
 #include "ui_toolkit/controls/list_header.h"
 #include "ui_toolkit/controls/loading.h"
+#include "ui_toolkit/controls/menu.h"
 #include "ui_toolkit/controls/option.h"
 #include "ui_toolkit/controls/progress.h"
 #include "ui_toolkit/controls/rich_edit.h"
@@ -78,6 +81,10 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CTreeViewUI", &Create<CTreeViewUI>);
   RegisterControl(L"CTreeNodeUI", &Create<CTreeNodeUI>);
   RegisterControl(L"CRichEditUI", &Create<CRichEditUI>);
+  RegisterControl(L"CComboUI", &Create<CComboUI>);
+  RegisterControl(L"CComboBoxUI", &Create<CComboBoxUI>);
+  RegisterControl(L"CMenuUI", &Create<CMenuUI>);
+  RegisterControl(L"CMenuElementUI", &Create<CMenuElementUI>);
   RegisterControl(L"CScrollBarUI", &Create<CScrollBarUI>);
   RegisterControl(L"CTextUI", &Create<CTextUI>);
   RegisterControl(L"CSliderUI", &Create<CSliderUI>);
