@@ -50,9 +50,12 @@ int InstallClient(const fs::path& own_dir) {
   for (const auto& copy : copies) {
     std::error_code error;
     fs::create_directories(copy.to.parent_path(), error);
-    if (!fs::copy_file(copy.from, copy.to, fs::copy_options::overwrite_existing, error) || error) {
-      std::fprintf(stderr, "Setup: cannot copy %s to %s: %s\n", base::WideToUtf8(copy.from.wstring()).c_str(),
-                   base::WideToUtf8(copy.to.wstring()).c_str(), error.message().c_str());
+    // Not fs::copy_file: this C++ library sees every pair of files on Windows
+    // as the same file (no inode numbers) and refuses to overwrite, so a
+    // second install over the first would fail.
+    if (!::CopyFileW(copy.from.c_str(), copy.to.c_str(), FALSE)) {
+      std::fprintf(stderr, "Setup: cannot copy %s to %s: error %lu\n", base::WideToUtf8(copy.from.wstring()).c_str(),
+                   base::WideToUtf8(copy.to.wstring()).c_str(), ::GetLastError());
       return 1;
     }
   }

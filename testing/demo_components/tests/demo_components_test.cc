@@ -128,6 +128,14 @@ TEST_P(DemoSetupTest, RecordsItsCommandLineAndInstallsOnlyWhenAsked) {
   EXPECT_EQ(base::PathManager::GetInstance().HasClientFiles(), c.installs_client);
 }
 
+// A second install over the first, as a reinstall from the main window does.
+TEST_F(DemoComponentsTest, ClientSetupInstallsAgainOverItsOwnFiles) {
+  const fs::path setup = client_ / L"Setup.exe";
+  ASSERT_EQ(RunProgram(setup, kSetupArgs), 0u);
+  EXPECT_EQ(RunProgram(setup, kSetupArgs), 0u);
+  EXPECT_TRUE(base::PathManager::GetInstance().HasClientFiles());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, DemoSetupTest,
     ::testing::Values(SetupCase{"client", true, kSetupArgs, 0, true},
