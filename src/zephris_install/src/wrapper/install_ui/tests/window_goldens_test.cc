@@ -93,7 +93,10 @@ TEST_P(WindowGoldenTest, MainWindowCards) {
   ASSERT_TRUE(run.Click(L"install_btn"));
   ASSERT_TRUE(probe_->WaitRunning());
   Status(*window, kStatusDownloading, 42.5, 2);
-  ASSERT_TRUE(run.WaitUi([&] { return window->Find(L"installing_precent_label")->GetText() != L""; }));
+  // The skin's own text is there from the start: wait for the status's.
+  ASSERT_TRUE(run.WaitUi([&] {
+    return std::wstring(window->Find(L"installing_precent_label")->GetText().GetData()).find(L"42.50%") == 0;
+  }));
   Expect(*window, run, "installing_card");
 }
 
@@ -112,7 +115,10 @@ TEST_P(WindowGoldenTest, SdkWindowCards) {
   ASSERT_TRUE(run.Click(L"install_btn"));
   ASSERT_TRUE(probe_->WaitRunning());
   Status(*window, kStatusDownloading, 42.5, 2);
-  ASSERT_TRUE(run.WaitUi([&] { return window->Find(L"installing_precent_label")->GetText() != L""; }));
+  // The skin's own text is there from the start: wait for the status's.
+  ASSERT_TRUE(run.WaitUi([&] {
+    return std::wstring(window->Find(L"installing_precent_label")->GetText().GetData()).find(L"42.50%") == 0;
+  }));
   Expect(*window, run, "sdk_installing_card");
 }
 
