@@ -72,9 +72,27 @@ void CUiDrawEngine::DrawTextGdiplus(HDC dc, CPaintManagerUI* manager, RECT& rect
   format->SetLineAlignment((style & DT_VCENTER)  ? Gdiplus::StringAlignmentCenter
                            : (style & DT_BOTTOM) ? Gdiplus::StringAlignmentFar
                                                  : Gdiplus::StringAlignmentNear);
-  const Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
-                           static_cast<Gdiplus::REAL>(rect.right - rect.left),
-                           static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
+  Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
+                     static_cast<Gdiplus::REAL>(rect.right - rect.left),
+                     static_cast<Gdiplus::REAL>(rect.bottom - rect.top));
+  // GDI+ leaves out a line taller than its box, where GDI draws it clipped:
+  // a large font in a label of a fixed height would show nothing. The line
+  // gets its height, placed as the alignment says, and is clipped to the box.
+  Gdiplus::RectF needed;
+  if ((style & DT_SINGLELINE) && !(style & DT_CALCRECT)) {
+    graphics.MeasureString(text, -1, &gdiplus_font, Gdiplus::PointF(box.X, box.Y), format.get(), &needed);
+  }
+  const Gdiplus::REAL line = needed.Height;
+  if (line > box.Height) {
+    if (!(style & DT_NOCLIP)) graphics.SetClip(box);
+    const Gdiplus::REAL extra = line - box.Height;
+    if (style & DT_VCENTER) {
+      box.Y -= extra / 2;
+    } else if (style & DT_BOTTOM) {
+      box.Y -= extra;
+    }
+    box.Height = line;
+  }
   if (style & DT_CALCRECT) {
     Gdiplus::RectF bounds;
     graphics.MeasureString(text, -1, &gdiplus_font, box, format.get(), &bounds);

@@ -243,6 +243,34 @@ TEST(DrawTextTest, GdiplusTextDrawsAndMeasures) {
   EXPECT_EQ(0x00FF00u, filled.At(20, 10));
 }
 
+// A line taller than its box, as a large font in a label of a fixed height:
+// GDI draws it (clipped to the box), so GDI+ text must too.
+TEST(DrawTextTest, GdiplusSingleLineTallerThanItsBoxIsDrawnInsideIt) {
+  SkinWindow w(L"<Window size=\"200,100\"><Font id=\"1\" name=\"Liberation Sans\" size=\"28\"/>"
+               L"<VerticalLayout bkcolor=\"#FFFFFFFF\"/></Window>");
+  ASSERT_TRUE(w.Open());
+  CPaintManagerUI& m = w.GetPaintManager();
+  m.SetGdiplusText(true);
+  struct Case {
+    const char* name;
+    UINT align;
+  } cases[] = {{"top", 0}, {"centre", DT_VCENTER}, {"bottom", DT_BOTTOM}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Canvas canvas(200, 80);
+    RECT box{0, 30, 200, 50};  // 20 pixels for a 28 pixel font
+    CUiDrawEngine::DrawText(canvas.dc(), &m, box, L"HHHH", 0xFF000000, 1, DT_SINGLELINE | c.align);
+    int inside = 0;
+    for (int y = 30; y < 50; ++y) {
+      for (int x = 0; x < 200; ++x) inside += canvas.At(x, y) != 0xFFFFFFu;
+    }
+    EXPECT_GT(inside, 40);
+    for (int y : {0, 29, 50, 79}) {
+      for (int x = 0; x < 200; ++x) ASSERT_EQ(0xFFFFFFu, canvas.At(x, y)) << "outside the box at " << x << "," << y;
+    }
+  }
+}
+
 TEST(DrawTextTest, ControlSnapshotsAreTinted) {
   SkinWindow w(L"<Window size=\"100,60\"><VerticalLayout bkcolor=\"#FF0000FF\"/></Window>");
   ASSERT_TRUE(w.Open());
