@@ -140,6 +140,11 @@ LRESULT InstallUI::HandleCustomMessage(UINT message, WPARAM wparam, LPARAM lpara
     Finish();
     return 0;
   }
+  if (message == kMsgFirstFrame) {
+    handled = TRUE;
+    PRODUCT_LOG("first frame of the {} window painted", base::WideToUtf8(GetWindowClassName()));
+    return 0;
+  }
   handled = FALSE;
   HandleInstallMessage(message, wparam, lparam, handled);
   return 0;
@@ -222,6 +227,7 @@ void InstallUI::HandleCommonStatus(int32_t code, DWORD failure_color) {
 }
 
 void InstallUI::Notify(SkinUI::NotifyMsgUI& msg) {
+  if (msg.sType == L"windowinit") ::PostMessageW(hwnd_, kMsgFirstFrame, 0, 0);
   OnNotify(msg);
   if (msg.sType == L"timer" && msg.pSender != nullptr && msg.pSender == close_btn_ && msg.wParam == kLockTimerId) {
     UnlockClose();

@@ -49,6 +49,9 @@ class InstallUI : public SkinUI::WindowImplBase, public InstallWrapper, public s
   static constexpr UINT kMsgGroupReady = WM_USER + 18;
   // The window's part of a finish that another thread asked for.
   static constexpr UINT kMsgFinish = WM_USER + 20;
+  // Posted from the first layout, so that it is handled once the first frame
+  // it belongs to has been painted.
+  static constexpr UINT kMsgFirstFrame = WM_USER + 21;
   static constexpr UINT kLockTimerId = 101010;
   static constexpr UINT kLockIntervalPerComponentMs = 20000;
 
