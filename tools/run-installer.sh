@@ -221,8 +221,13 @@ if [ -n "$client_version" ] && [ "$client_version" != 1.0.0.0 ] && [ -n "$instal
 fi
 case $road in
   fresh) echo "road: a fresh machine: the install engine downloads and installs the components" ;;
-  installed) echo "road: the client $client_version is installed and intact: a silent run completes at once (status 8)," \
-                  "downloads nothing and starts the client" ;;
+  installed)
+    if [ "$mode" = silent ]; then
+      echo "road: the client $client_version is installed and intact: a silent run completes at once (status 8)," \
+           "downloads nothing and starts the client"
+    else
+      echo "road: the client $client_version is installed and intact: the main window offers the install again"
+    fi ;;
   reinstall) echo "road: the client $client_version is installed but needs the reinstall (BrandCode 10, no" \
                   "store_ui_dll.dll): the reinstall engine, with the main window even in silent mode" ;;
 esac
@@ -286,7 +291,7 @@ if [ "$code" -ne 0 ]; then
     echo "the installer's output:"; tail -n 4 "$run/installer.out" | cut -c 1-150 | sed 's/^/  /'
   fi
 fi
-if [ "$road" = installed ]; then
+if [ "$road" = installed ] && [ "$mode" = silent ]; then
   if grep -q ' NotifyStart$' "$run/progress.txt"; then
     echo "road taken: an engine ran although the client was installed and intact"
   else
