@@ -11,11 +11,17 @@ set(_probe_fixtures ${CMAKE_CURRENT_LIST_DIR}/fixtures)
 
 function(ql_probe_rig target folder)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${folder})
+  # Copied whenever the stand-in changes, not only when the test relinks.
   foreach(double IN LISTS ARGN)
-    add_dependencies(${target} ${double})
-    add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${double}> $<TARGET_FILE_DIR:${target}>
+    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}_${double}.copied)
+    add_custom_command(OUTPUT ${stamp}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/${folder}
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${double}> ${CMAKE_CURRENT_BINARY_DIR}/${folder}
+      COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+      DEPENDS ${double} $<TARGET_FILE:${double}>
       VERBATIM)
+    add_custom_target(${target}_${double} DEPENDS ${stamp})
+    add_dependencies(${target} ${target}_${double})
   endforeach()
   add_dependencies(${target} ql_quilloranix_double)
   target_compile_definitions(${target} PRIVATE

@@ -4,7 +4,9 @@
 include(${PROJECT_SOURCE_DIR}/testing/http/rig.cmake)
 include(${PROJECT_SOURCE_DIR}/testing/web_api/port.cmake)
 
-add_executable(engine_test_setup tests/test_setup_main.cc)
+# A window program like a real setup: a console one gets a console window
+# that takes the foreground from the window tests.
+add_executable(engine_test_setup WIN32 tests/test_setup_main.cc)
 target_link_libraries(engine_test_setup PRIVATE ql_base)
 
 configure_file(tests/engine_probe.rc.in ${CMAKE_CURRENT_BINARY_DIR}/engine_probe.rc @ONLY)
