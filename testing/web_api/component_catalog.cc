@@ -66,13 +66,18 @@ std::vector<CatalogEntry> ReadCatalog(const std::filesystem::path& folder, const
 
   std::vector<CatalogEntry> entries;
   std::error_code ec;
+  // The folder is shared with the rigs that make archives: a file may be
+  // replaced or removed while it is listed, and is then left out of this list.
   for (const auto& item : std::filesystem::directory_iterator(folder, ec)) {
     const auto ext = item.path().extension().string();
-    if (!item.is_regular_file() || (ext != ".7z" && ext != ".bin")) continue;
+    std::error_code file_ec;
+    if (!item.is_regular_file(file_ec) || (ext != ".7z" && ext != ".bin")) continue;
+    const uint64_t size = item.file_size(file_ec);
+    if (file_ec) continue;
     const std::string file = item.path().filename().string();
     CatalogEntry entry;
     entry.name = item.path().stem().string();
-    entry.size = item.file_size();
+    entry.size = size;
     entry.url = url_base + "/" + file;
     entry.md5 = CachedFileMd5(item.path(), entry.size);
     entry.version = default_version;

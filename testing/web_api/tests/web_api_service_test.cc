@@ -3,6 +3,7 @@
 // modes and the upload it keeps.
 #include "testing/web_api/web_api_service.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "net/signing/request_signing.h"
+#include "testing/web_api/component_catalog.h"
 
 namespace web_api {
 namespace {
@@ -146,6 +148,31 @@ TEST_F(WebApiServiceTest, ClientUpdateListsTheFolderWithSizeAndMd5) {
   EXPECT_EQ(list[1]["name"], "engine");
   EXPECT_EQ(list[1]["type"], 2);
   EXPECT_EQ(list[1]["version"], "7.1.0.3");
+}
+
+// The archive folder is shared with rigs that write archives while the
+// service starts or answers: an archive that goes while the folder is listed
+// is left out, never the end of the service.
+TEST_F(WebApiServiceTest, AnArchiveRemovedWhileListedIsLeftOut) {
+  const fs::path folder = root_ / "components";
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    for (int i = 0; !stop; i = (i + 1) % 50) {
+      const fs::path file = folder / ("churn" + std::to_string(i) + ".7z");
+      std::ofstream(file, std::ios::binary) << "x";
+      std::error_code ec;
+      fs::remove(file, ec);
+    }
+  });
+  size_t fewest = SIZE_MAX;
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<CatalogEntry> entries;
+    ASSERT_NO_THROW(entries = ReadCatalog(folder, "http://h", "1.0"));
+    fewest = std::min(fewest, entries.size());
+  }
+  stop = true;
+  churn.join();
+  EXPECT_GE(fewest, 2u);  // the two archives that stay are always listed
 }
 
 TEST_F(WebApiServiceTest, OtherEndpointsAnswerInTheirForms) {
