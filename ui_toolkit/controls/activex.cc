@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <new>
 
+#include "base/scoped_handle.h"
 #include "ui_toolkit/core/draw_engine.h"
 #include "ui_toolkit/core/paint_manager.h"
 
@@ -30,7 +31,7 @@ SIZEL PixelsToHimetricSize(SIZE pixels) {
 
 // ----------------------------------------------------------- small objects
 
-class CActiveXEnum : public IEnumUnknown {
+class CActiveXEnum final : public IEnumUnknown {
  public:
   explicit CActiveXEnum(IUnknown* object) : object_(object) {
     if (object_ != nullptr) object_->AddRef();
@@ -78,7 +79,7 @@ class CActiveXEnum : public IEnumUnknown {
   IUnknown* object_;
 };
 
-class CActiveXFrameWnd : public IOleInPlaceFrame {
+class CActiveXFrameWnd final : public IOleInPlaceFrame {
  public:
   explicit CActiveXFrameWnd(CActiveXUI* owner) : owner_(owner) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -135,7 +136,7 @@ class CActiveXFrameWnd : public IOleInPlaceFrame {
 
 class CActiveXWnd;
 
-class CActiveXCtrl : public IOleClientSite,
+class CActiveXCtrl final : public IOleClientSite,
                      public IOleInPlaceSiteWindowless,
                      public IOleControlSite,
                      public IObjectWithSite,
@@ -591,6 +592,38 @@ CActiveXUI::CActiveXUI() = default;
 CActiveXUI::~CActiveXUI() { CActiveXUI::ReleaseControl(); }
 
 const wchar_t* CActiveXUI::GetClassName() const { return L"ActiveXUI"; }
+
+HRESULT CActiveXUI::AdviseEvents(IUnknown* object, REFIID events, IDispatch* sink, bool advise, DWORD* cookie) {
+  if (object == nullptr) return S_FALSE;
+  base::ScopedComPtr<IConnectionPointContainer> container;
+  HRESULT hr = object->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Receive()));
+  if (FAILED(hr)) return hr;
+  base::ScopedComPtr<IConnectionPoint> point;
+  hr = container.Get()->FindConnectionPoint(events, point.Receive());
+  if (FAILED(hr)) return hr;
+  if (advise) {
+    if (*cookie != 0) return S_OK;
+    return point.Get()->Advise(sink, cookie);
+  }
+  if (*cookie == 0) return S_OK;
+  hr = point.Get()->Unadvise(*cookie);
+  *cookie = 0;
+  return hr;
+}
+
+LRESULT CActiveXUI::ForwardAccelerator(IUnknown* object, MSG* msg) const {
+  if (msg == nullptr || msg->message < WM_KEYFIRST || msg->message > WM_KEYFIRST + 9) return S_FALSE;
+  if (object == nullptr) return E_NOTIMPL;
+  for (HWND wnd = ::GetFocus(); wnd != nullptr; wnd = ::GetParent(wnd)) {
+    if (wnd != host_window_) continue;
+    base::ScopedComPtr<IOleInPlaceActiveObject> active;
+    if (FAILED(object->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(active.Receive())))) {
+      return S_FALSE;
+    }
+    return active.Get()->TranslateAccelerator(msg);
+  }
+  return S_FALSE;
+}
 
 void* CActiveXUI::QueryInterfaceByName(const wchar_t* name) {
   if (name != nullptr && std::wcscmp(name, L"ActiveX") == 0) return static_cast<CActiveXUI*>(this);

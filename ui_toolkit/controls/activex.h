@@ -57,6 +57,12 @@ class CActiveXUI : public CControlUI, public IMessageFilterUI {
   virtual bool DoCreateControl();
 
  protected:
+  // Connects |sink| to (or, with |advise| false, disconnects it from) the
+  // |events| connection point of |object|; |cookie| holds the connection.
+  static HRESULT AdviseEvents(IUnknown* object, REFIID events, IDispatch* sink, bool advise, DWORD* cookie);
+  // Hands a key message to |object| while the focus is in the host window.
+  LRESULT ForwardAccelerator(IUnknown* object, MSG* msg) const;
+
   CLSID clsid_ = GUID_NULL;
   CUiString module_name_;
   bool created_ = false;

@@ -51,36 +51,10 @@ bool CFlashUI::DoCreateControl() {
 }
 
 HRESULT CFlashUI::RegisterEventHandler(bool advise) {
-  if (flash_ == nullptr) return S_FALSE;
-  base::ScopedComPtr<IConnectionPointContainer> container;
-  HRESULT hr = flash_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Receive()));
-  if (FAILED(hr)) return hr;
-  base::ScopedComPtr<IConnectionPoint> point;
-  hr = container.Get()->FindConnectionPoint(kIidShockwaveFlashEvents, point.Receive());
-  if (FAILED(hr)) return hr;
-  if (advise) {
-    if (event_cookie_ != 0) return S_OK;
-    return point.Get()->Advise(static_cast<IDispatch*>(this), &event_cookie_);
-  }
-  if (event_cookie_ == 0) return S_OK;
-  hr = point.Get()->Unadvise(event_cookie_);
-  event_cookie_ = 0;
-  return hr;
+  return AdviseEvents(flash_, kIidShockwaveFlashEvents, static_cast<IDispatch*>(this), advise, &event_cookie_);
 }
 
-LRESULT CFlashUI::TranslateAccelerator(MSG* msg) {
-  if (msg == nullptr || msg->message < WM_KEYFIRST || msg->message > WM_KEYFIRST + 9) return S_FALSE;
-  if (flash_ == nullptr) return E_NOTIMPL;
-  for (HWND wnd = ::GetFocus(); wnd != nullptr; wnd = ::GetParent(wnd)) {
-    if (wnd != GetHostWindow()) continue;
-    base::ScopedComPtr<IOleInPlaceActiveObject> active;
-    if (FAILED(flash_->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(active.Receive())))) {
-      return S_FALSE;
-    }
-    return active.Get()->TranslateAccelerator(msg);
-  }
-  return S_FALSE;
-}
+LRESULT CFlashUI::TranslateAccelerator(MSG* msg) { return ForwardAccelerator(flash_, msg); }
 
 STDMETHODIMP CFlashUI::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;

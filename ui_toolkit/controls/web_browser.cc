@@ -20,8 +20,6 @@ constexpr GUID kDocHostCommandHandler = {0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18
 constexpr IID kIidCustomDoc = {0x3050f3f0, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
 constexpr IID kIidDownloadManager = {0x988934a4, 0x064b, 0x11d3, {0xbb, 0x80, 0x00, 0x10, 0x4b, 0x35, 0xe7, 0xf9}};
 
-bool IsKeyMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYFIRST + 9; }
-
 }  // namespace
 
 CWebBrowserUI::CWebBrowserUI() { clsid_ = kClsidWebBrowser; }
@@ -82,40 +80,14 @@ void CWebBrowserUI::Navigate2(const wchar_t* url) {
 }
 
 HRESULT CWebBrowserUI::RegisterEventHandler(bool advise) {
-  if (browser_ == nullptr) return S_FALSE;
-  base::ScopedComPtr<IConnectionPointContainer> container;
-  HRESULT hr = browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(container.Receive()));
-  if (FAILED(hr)) return hr;
-  base::ScopedComPtr<IConnectionPoint> point;
-  hr = container.Get()->FindConnectionPoint(kIidWebBrowserEvents2, point.Receive());
-  if (FAILED(hr)) return hr;
-  if (advise) {
-    if (event_cookie_ != 0) return S_OK;
-    return point.Get()->Advise(static_cast<IDispatch*>(this), &event_cookie_);
-  }
-  if (event_cookie_ == 0) return S_OK;
-  hr = point.Get()->Unadvise(event_cookie_);
-  event_cookie_ = 0;
-  return hr;
+  return AdviseEvents(browser_, kIidWebBrowserEvents2, static_cast<IDispatch*>(this), advise, &event_cookie_);
 }
 
 HRESULT CWebBrowserUI::Download(IMoniker*, IBindCtx*, DWORD, LONG, BINDINFO*, LPCOLESTR, LPCOLESTR, UINT) {
   return S_OK;
 }
 
-LRESULT CWebBrowserUI::TranslateAccelerator(MSG* msg) {
-  if (msg == nullptr || !IsKeyMessage(msg->message)) return S_FALSE;
-  if (browser_ == nullptr) return E_NOTIMPL;
-  for (HWND wnd = ::GetFocus(); wnd != nullptr; wnd = ::GetParent(wnd)) {
-    if (wnd != GetHostWindow()) continue;
-    base::ScopedComPtr<IOleInPlaceActiveObject> active;
-    if (FAILED(browser_->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(active.Receive())))) {
-      return S_FALSE;
-    }
-    return active.Get()->TranslateAccelerator(msg);
-  }
-  return S_FALSE;
-}
+LRESULT CWebBrowserUI::TranslateAccelerator(MSG* msg) { return ForwardAccelerator(browser_, msg); }
 
 STDMETHODIMP CWebBrowserUI::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
