@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "base/scoped_handle.h"
 #include "ui_toolkit/core/draw_engine.h"
 #include "ui_toolkit/core/image_draw_spec.h"
 #include "ui_toolkit/core/paint_manager.h"
@@ -330,6 +331,33 @@ std::vector<std::uint32_t> CShadowUI::ComputeShadow(int width, int height,
   return pixels;
 }
 
+std::vector<std::pair<int, int>> CShadowUI::RegionSpans(HRGN region, int width, int height) {
+  std::vector<std::pair<int, int>> spans(std::max(height, 0), {1, 0});
+  // The region's rectangles, not a test of every pixel: a window of a few
+  // hundred pixels a side took a tenth of a second of its first frame.
+  const DWORD bytes = region != nullptr ? ::GetRegionData(region, 0, nullptr) : 0;
+  if (bytes < sizeof(RGNDATAHEADER)) return spans;
+  std::vector<std::uint8_t> storage(bytes);
+  auto* data = reinterpret_cast<RGNDATA*>(storage.data());
+  if (::GetRegionData(region, bytes, data) == 0) return spans;
+  const auto* rects = reinterpret_cast<const RECT*>(data->Buffer);
+  for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+    const RECT& r = rects[i];
+    const int left = std::max<int>(r.left, 0);
+    const int right = std::min<int>(r.right, width) - 1;
+    if (left > right) continue;
+    for (int y = std::max<int>(r.top, 0); y < std::min<int>(r.bottom, height); ++y) {
+      auto& span = spans[y];
+      if (span.first > span.second) {
+        span = {left, right};
+      } else {
+        span = {std::min(span.first, left), std::max(span.second, right)};
+      }
+    }
+  }
+  return spans;
+}
+
 void CShadowUI::Update(HWND host) {
   if (!shown_ || !(status_ & kVisible) || hwnd_ == nullptr || host == nullptr) return;
   if (!use_image_ && size_ == 0) return;
@@ -373,24 +401,9 @@ void CShadowUI::Update(HWND host) {
       }
     }
   } else {
-    std::vector<std::pair<int, int>> spans(h, {1, 0});
-    HRGN region = ::CreateRectRgn(0, 0, w, h);
-    if (::GetWindowRgn(host, region) == ERROR) {
-      ::DeleteObject(region);
-      region = ::CreateRectRgn(0, 0, w, h);
-    }
-    for (int y = 0; y < h; ++y) {
-      int first = -1;
-      int last = -1;
-      for (int x = 0; x < w; ++x) {
-        if (::PtInRegion(region, x, y)) {
-          if (first < 0) first = x;
-          last = x;
-        }
-      }
-      if (first >= 0) spans[y] = {first, last};
-    }
-    ::DeleteObject(region);
+    base::ScopedGdiObject region(::CreateRectRgn(0, 0, w, h));
+    if (::GetWindowRgn(host, static_cast<HRGN>(region.Get())) == ERROR) region.Reset(::CreateRectRgn(0, 0, w, h));
+    const std::vector<std::pair<int, int>> spans = RegionSpans(static_cast<HRGN>(region.Get()), w, h);
     const std::vector<std::uint32_t> shadow =
         ComputeShadow(w, h, spans, size_, sharpness_, darkness_, offset_x_, offset_y_, color_);
     // The bitmap is bottom-up; ComputeShadow's rows are top-down.

@@ -43,6 +43,11 @@ class CShadowUI {
   // by |spans| (first and last pixel inside, or first > last for an empty row),
   // as premultiplied 0xAARRGGBB pixels, top-down, of (width + 2 size) x
   // (height + 2 size). Pure: used by Update and by tests.
+  // The first and last pixel of |region| on each of |height| rows of a
+  // |width|-wide window (first > last where a row is empty), as
+  // ComputeShadow takes them.
+  static std::vector<std::pair<int, int>> RegionSpans(HRGN region, int width, int height);
+
   static std::vector<std::uint32_t> ComputeShadow(int width, int height,
                                                   const std::vector<std::pair<int, int>>& spans, int size,
                                                   int sharpness, int darkness, int offset_x, int offset_y,

@@ -2,6 +2,7 @@
 // caption and sizing edges, the system buttons, the rounded window region.
 #include <gtest/gtest.h>
 
+#include "base/scoped_handle.h"
 #include "ui_toolkit/core/control.h"
 #include "ui_toolkit/core/shadow.h"
 #include "ui_toolkit/core/tests/skin_window.h"
@@ -21,6 +22,44 @@ TEST(ShadowTest, ComputedShadowSurroundsTheHostAndNeverLiesUnderIt) {
   EXPECT_EQ(0u, pixels[54 * 108 + 54]);      // under the host
   EXPECT_NE(0u, pixels[54 * 108 + 1] >> 24);  // left of the host
   EXPECT_LE(pixels[54 * 108 + 1] >> 24, 150u);
+}
+
+// The spans read from a region's rectangles are the ones a test of every
+// pixel finds, for the shapes a skinned window's region takes.
+TEST(ShadowTest, RegionSpansMatchThePixelsInsideTheRegion) {
+  struct Case {
+    const char* name;
+    HRGN region;
+  } cases[] = {
+      {"rounded", ::CreateRoundRectRgn(0, 0, 61, 41, 12, 12)},
+      {"ellipse", ::CreateEllipticRgn(5, 3, 50, 38)},
+      {"beyond the window", ::CreateRectRgn(-10, -5, 80, 50)},
+      {"empty", ::CreateRectRgn(0, 0, 0, 0)},
+  };
+  // Two pieces on some rows: the span runs from the first to the last pixel.
+  HRGN pieces = ::CreateRectRgn(2, 2, 10, 30);
+  HRGN right = ::CreateRectRgn(40, 10, 55, 20);
+  ::CombineRgn(pieces, pieces, right, RGN_OR);
+  ::DeleteObject(right);
+  for (const Case& c : cases) {
+    base::ScopedGdiObject owned(c.region);
+    const auto spans = CShadowUI::RegionSpans(c.region, 60, 40);
+    ASSERT_EQ(40u, spans.size()) << c.name;
+    for (int y = 0; y < 40; ++y) {
+      std::pair<int, int> expected{1, 0};
+      for (int x = 0; x < 60; ++x) {
+        if (!::PtInRegion(c.region, x, y)) continue;
+        if (expected.first > expected.second) expected.first = x;
+        expected.second = x;
+      }
+      EXPECT_EQ(expected, spans[y]) << c.name << " row " << y;
+    }
+  }
+  base::ScopedGdiObject owned(pieces);
+  const auto spans = CShadowUI::RegionSpans(pieces, 60, 40);
+  EXPECT_EQ((std::pair<int, int>{2, 54}), spans[15]);
+  EXPECT_EQ((std::pair<int, int>{2, 9}), spans[25]);
+  EXPECT_EQ((std::pair<int, int>{1, 0}), spans[35]);
 }
 
 TEST(ShadowTest, HostileSizesAndOffsetsStayInsideTheBitmap) {
