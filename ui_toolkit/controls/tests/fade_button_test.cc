@@ -446,15 +446,24 @@ TEST_F(FadeButtonTest, DestroyedMidFadeLeavesNoTimerBehind) {
   EXPECT_COLOR(kBackground, window_->PixelAt(60, 40));
 }
 
-TEST_F(FadeButtonTest, TheWindowClosedMidFade) {
-  Open();
-  Enter();
-  StepTimer(fade_, kIn, 7);
-  const HWND hwnd = window_->Hwnd();
-  window_->Destroy();
-  EXPECT_FALSE(::IsWindow(hwnd));
-  testing::PumpFor(40);  // a stray tick of a timer left behind would land now
-  window_.reset();
+TEST_F(FadeButtonTest, TheWindowGoesAwayMidFade) {
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "closed" : "destroyed");
+    Open();
+    Enter();
+    StepTimer(fade_, kIn, 7);
+    const HWND hwnd = window_->Hwnd();
+    if (close) {
+      // Closing takes the hover away first, which starts a fade-out on the way.
+      ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
+      EXPECT_TRUE(testing::PumpUntil([&] { return !::IsWindow(hwnd); }));
+    } else {
+      window_->Destroy();
+    }
+    EXPECT_FALSE(::IsWindow(hwnd));
+    testing::PumpFor(40);  // a tick of a timer left behind would land now
+    window_.reset();
+  }
 }
 
 // Start, middle and end of the fade-in, with a border and text on top.
