@@ -13,6 +13,7 @@
 #include "ui_toolkit/controls/color_palette.h"
 #include "ui_toolkit/controls/date_time.h"
 #include "ui_toolkit/controls/edit.h"
+#include "ui_toolkit/controls/fade_button.h"
 #include "ui_toolkit/controls/flash.h"
 #include "ui_toolkit/controls/gif_anim.h"
 #include "ui_toolkit/controls/group_box.h"
@@ -101,6 +102,7 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CRingUI", &Create<CRingUI>);
   RegisterControl(L"CLoadingUI", &Create<CLoadingUI>);
   RegisterControl(L"CHotKeyUI", &Create<CHotKeyUI>);
+  RegisterControl(L"CFadeButtonUI", &Create<CFadeButtonUI>);
   RegisterControl(L"CHorizontalLayoutUI", &Create<CHorizontalLayoutUI>);
   RegisterControl(L"CVerticalLayoutUI", &Create<CVerticalLayoutUI>);
   RegisterControl(L"CTileLayoutUI", &Create<CTileLayoutUI>);
