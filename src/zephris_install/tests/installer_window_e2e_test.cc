@@ -296,4 +296,37 @@ TEST_F(InstallerWindowTest, CloseDuringTheDownloadAsksAndOnlyQuitStopsTheInstall
   EXPECT_GT(First(events, {"dt_imp_end", "installing_card", "feedback_icon"}), hides[2]) << Describe(events);
 }
 
+// Quitting on the start card: nothing was started, so nothing is stopped or
+// left behind, and the program ends with 0.
+TEST_F(InstallerWindowTest, QuitOnTheStartCardEndsWithNothingInstalled) {
+  StartWindow();
+  Click(window_input::kCloseButton);
+  const HWND box = WaitForQuitBox();
+  ASSERT_NE(box, nullptr) << "no quit question\n" << NewLog();
+  window_input::Click(box, window_input::kBoxConfirmButton);
+  EXPECT_EQ(run_.Wait(120000), 0u) << NewLog();
+  run_.End();
+  EXPECT_EQ(NewLog().find("NotifyStart"), std::string::npos) << NewLog();
+  EXPECT_FALSE(settings_test::KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, ProductKey(), L"InstallPath"));
+
+  const std::vector<CardEvent> road = {
+      {"dt_imp", "install_start_card", "install_btn"},
+      {"dt_clck", "install_start_card", "close_btn"},
+      {"dt_imp", "quit_install_card", "confirm_btn", "install_start_card"},
+      {"dt_clck", "quit_install_card", "confirm_btn", "install_start_card"},
+      {"dt_imp_end", "quit_install_card", "confirm_btn", "install_start_card"},
+      {"dt_imp_end", "install_start_card", "install_btn"},
+  };
+  const std::vector<json> events = EventsWith(road);
+  long previous = -1;
+  for (const CardEvent& step : road) {
+    const long at = First(events, step);
+    ASSERT_GE(at, 0) << step.code << " " << step.card << " " << step.element << "\n" << Describe(events);
+    EXPECT_GT(at, previous) << step.code << " " << step.card << " " << step.element << "\n" << Describe(events);
+    previous = at;
+  }
+  EXPECT_EQ(First(events, {"dt_imp", "installing_card", "feedback_icon"}), -1) << Describe(events);
+}
+
 }  // namespace
