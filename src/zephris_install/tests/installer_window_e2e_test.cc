@@ -64,7 +64,11 @@ class InstallerWindowTest : public InstallerEndToEndTest {
     ASSERT_TRUE(telemetry_rig::CollectorProgramExists()) << telemetry_rig::CollectorProgram();
     ASSERT_TRUE(telemetry_rig::CollectorHostIsLoopback()) << "the collector host must map to 127.0.0.1";
     InstallerEndToEndTest::SetUp();
-    ASSERT_TRUE(collector_.Start("ok"));
+    // The collector's port is the client's, machine-wide: a run of another
+    // tree may hold it for a while.
+    bool listening = false;
+    for (int i = 0; i < 45 && !(listening = collector_.Start("ok")); ++i) std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(listening) << "port 8081 stayed taken";
   }
 
   // Starts the installer and waits for its main window's first frame.
