@@ -300,6 +300,29 @@ TEST_F(InstallerWindowTest, CloseDuringTheDownloadAsksAndOnlyQuitStopsTheInstall
   EXPECT_GT(First(events, {"dt_imp_end", "installing_card", "feedback_icon"}), hides[2]) << Describe(events);
 }
 
+// The quit question left unanswered while the install goes on and
+// completes: the completion ends the program as usual, with 0 and the
+// product installed, and takes the box away with the window.
+TEST_F(InstallerWindowTest, InstallCompletingUnderAnUnansweredQuitQuestionEndsWithZero) {
+  AnswerDemoComponents(EnvUtf8("QL_HTTP_FAULT_URL") + "/files/e2e-client.7z?key=e2ewinopen" +
+                       std::to_string(::GetCurrentProcessId()) + "&rate=40000");
+  StartWindow();
+  Click(window_input::kAuthorizeOption);
+  Click(window_input::kInstallButton);
+  ASSERT_TRUE(WaitForLog("NotifyDownloadStart", 60)) << "the install did not start\n" << NewLog();
+  Click(window_input::kCloseButton);
+  ASSERT_NE(WaitForQuitBox(), nullptr) << "no quit question\n" << NewLog();
+  ASSERT_EQ(NewLog().find("NotifyComplete"), std::string::npos) << "the download ended too soon for the case";
+
+  EXPECT_EQ(run_.Wait(240000), 0u) << NewLog();
+  EXPECT_EQ(window_input::FindVisibleWindow(window_input::kMessageBoxClass, run_.id()), nullptr);
+  run_.End();
+  EXPECT_TRUE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString")) << NewLog();
+  const fs::path client_working = base::PathManager::GetInstance().GetComponentDir(base::ComponentKind::kClient);
+  EXPECT_TRUE(fs::is_regular_file(client_working / L"Quillorane.exe"));
+  EXPECT_EQ(NewLog().find("exception code: "), std::string::npos) << NewLog();
+}
+
 // Quitting on the start card: nothing was started, so nothing is stopped or
 // left behind, and the program ends with 0.
 TEST_F(InstallerWindowTest, QuitOnTheStartCardEndsWithNothingInstalled) {
