@@ -4,8 +4,7 @@
 // card (the product log says when the engine is done) and presses it when the
 // window is still there, saving
 // a picture of the screen under the window at every card.
-//   window_driver <picture folder> <product log>
-// Positions are the main skin's at 100 % scale, in client coordinates.
+//   window_driver <picture folder, or - for none> <product log>
 #include <windows.h>
 
 #include <chrono>
@@ -17,50 +16,22 @@
 #include <thread>
 #include <vector>
 
+#include "testing/window_input/installer_window_input.h"
 #include "ui_toolkit/core/gdiplus_include.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr POINT kExpandButton{530, 439};
-constexpr POINT kAuthorizeOption{40, 438};
-constexpr POINT kInstallButton{332, 305};  // the complete button stands in its place
+using window_input::Click;
+using window_input::WaitFor;
 
-HWND FindMainWindow() {
-  HWND window = ::FindWindowW(L"zephris_install", nullptr);
-  return window != nullptr && ::IsWindowVisible(window) ? window : nullptr;
-}
-
-template <class Predicate>
-bool WaitFor(Predicate done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
-}
+HWND FindMainWindow() { return window_input::FindVisibleWindow(window_input::kMainWindowClass); }
 
 bool LogHolds(const std::wstring& log, const char* text) {
   std::ifstream in(std::filesystem::path(log), std::ios::binary);
   const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return content.find(text) != std::string::npos;
-}
-
-// A real click: the pointer moves there (the control turns hot), then the
-// button goes down and up.
-void Click(HWND window, POINT client) {
-  ::ClientToScreen(window, &client);
-  ::SetForegroundWindow(window);
-  ::SetCursorPos(client.x, client.y);
-  std::this_thread::sleep_for(200ms);
-  INPUT inputs[2] = {};
-  inputs[0].type = inputs[1].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(2, inputs, sizeof(INPUT));
-  std::this_thread::sleep_for(500ms);
 }
 
 bool PngEncoder(CLSID* clsid) {
@@ -112,10 +83,10 @@ class Driver {
     }
     std::this_thread::sleep_for(1500ms);  // its first frames, and the shadow
     Picture(L"1-start");
-    Click(window_, kExpandButton);
+    Click(window_, window_input::kExpandButton);
     Picture(L"2-custom");
-    Click(window_, kAuthorizeOption);
-    Click(window_, kInstallButton);
+    Click(window_, window_input::kAuthorizeOption);
+    Click(window_, window_input::kInstallButton);
     std::printf("window: agreement ticked, install pressed\n");
     std::fflush(stdout);
     if (!WaitFor([this] { return LogHolds(log_, "NotifyDownloadStart"); }, 60s)) {
@@ -132,7 +103,7 @@ class Driver {
     std::this_thread::sleep_for(3000ms);
     if (!LogHolds(log_, "BadExit") && FindMainWindow() != nullptr) {
       Picture(L"5-complete");
-      Click(window_, kInstallButton);
+      Click(window_, window_input::kInstallButton);
       std::printf("window: complete pressed\n");
     }
     return 0;
@@ -140,6 +111,7 @@ class Driver {
 
  private:
   void Picture(const wchar_t* name) {
+    if (folder_ == L"-") return;
     const std::wstring path = folder_ + L"\\" + name + L".png";
     if (FindMainWindow() != nullptr && SavePicture(window_, path)) {
       std::printf("window: card picture %ls\n", path.c_str());
@@ -162,7 +134,7 @@ class Driver {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
-    std::fwprintf(stderr, L"usage: window_driver <picture folder> <product log>\n");
+    std::fwprintf(stderr, L"usage: window_driver <picture folder | -> <product log>\n");
     return 2;
   }
   Gdiplus::GdiplusStartupInput input;

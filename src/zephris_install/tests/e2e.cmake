@@ -68,3 +68,21 @@ target_compile_definitions(installer_toast_test PRIVATE
   QL_RECORD_PEER_EXE="$<TARGET_FILE:record_peer>"
   QL_IPC_RECORD_SENDER="$<TARGET_FILE:ipc_record_sender>"
   QL_TOAST_STAND_IN="$<TARGET_FILE:ql_toast_stand_in>")
+
+# The installer program with its main window, driven by mouse input from the
+# test: a whole install through the cards, and the quit question.
+ql_add_gtest(installer_window_e2e_test
+  SOURCES installer_window_e2e_test.cc
+  LIBS ql_net ql_base ql_install_record_stamp ql_testing_process ql_testing_telemetry ql_window_input ole32 uuid shell32
+  FIXTURES web_api web_api_ca http_nginx http_fault installer_e2e_archives
+  LOCKS quillorane_product firewall_policy_class installer_single_instance shell_link_folders
+        registry_uninstall_quillorane registry_url_protocol_quillorane registry_apk_association ipc_clients
+        hkcu_api_debug_mode quillorane_client_process collector8081 ql_ui_foreground
+  ENV ${QL_HTTP_RIG_ENV} http_proxy= https_proxy= HTTP_PROXY= HTTPS_PROXY=
+  TIMEOUT 900)
+add_dependencies(installer_window_e2e_test QuilloraneInstaller ql_netfw_stand_in ql_demo_components)
+target_compile_definitions(installer_window_e2e_test PRIVATE
+  QL_INSTALLER_EXE="$<TARGET_FILE:QuilloraneInstaller>"
+  QL_NETFW_STAND_IN="$<TARGET_FILE:ql_netfw_stand_in>"
+  QL_RECORD_PEER_EXE="$<TARGET_FILE:record_peer>"
+  QL_IPC_RECORD_SENDER="$<TARGET_FILE:ipc_record_sender>")

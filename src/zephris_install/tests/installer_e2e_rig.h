@@ -139,6 +139,33 @@ std::vector<json> Packets(const fs::path& file) {
   return packets;
 }
 
+// The telemetry client's key of the installer's events.
+inline constexpr char kInstallerAppKey[] = "0HTB3WNE6YQ8JCU5";
+
+// One run's events among what the collector holds, in the order they were
+// raised (the client's sequence number): every event under the installer's
+// key with the session id of the events that name the run's channel. Events
+// of earlier runs that the store still held arrive too and are left out.
+inline std::vector<json> RunEvents(const std::vector<json>& events, uint64_t channel) {
+  std::string session;
+  std::vector<json> mine;
+  for (const json& event : events) {
+    if (event.value("app_key", "") != kInstallerAppKey) continue;
+    const json& params = event["params"];
+    if (params.value("channel_id", "") == std::to_string(channel)) session = params.value("session_id", "");
+  }
+  if (session.empty()) return mine;
+  for (const json& event : events) {
+    if (event.value("app_key", "") == kInstallerAppKey && event["params"].value("session_id", "") == session) {
+      mine.push_back(event);
+    }
+  }
+  std::stable_sort(mine.begin(), mine.end(), [](const json& a, const json& b) {
+    return std::stoll(a["params"].value("seq", "0")) < std::stoll(b["params"].value("seq", "0"));
+  });
+  return mine;
+}
+
 // A rig peer: record_peer under a file name, as a client type.
 class RecordPeer {
  public:
@@ -215,6 +242,7 @@ class InstallerRun {
   void End() {
     if (job_) ::TerminateJobObject(job_.Get(), 99);
   }
+  DWORD id() const { return process_ ? ::GetProcessId(process_.Get()) : 0; }
   ~InstallerRun() { End(); }
 
  private:
@@ -297,13 +325,14 @@ class InstallerEndToEndTest : public ::testing::Test {
   }
 
   // A copy of the installer with this test's install record, as a download
-  // page hands it out.
+  // page hands it out; `install_mode_` 2 runs it silently, 0 shows the main
+  // window.
   void StampInstaller() {
     const json record = {{"channel_id", channel_},        {"build_id", 1},
                          {"source_trace", "e2e"},          {"version", "1.0.0.0"},
                          {"display_name", "Quillorane"},   {"auto_start_market", 1},
                          {"create_desktop_link", 1},       {"create_start_menu_link", 1},
-                         {"show_tray_icon", 1},            {"install_mode", 2},
+                         {"show_tray_icon", 1},            {"install_mode", install_mode_},
                          {"pullup_type", 1},               {"report_info", {{"from", "e2e"}}}};
     const fs::path record_file = dir_ / L"install-record.json";
     std::ofstream(record_file, std::ios::binary) << record.dump();
@@ -402,6 +431,7 @@ class InstallerEndToEndTest : public ::testing::Test {
     return calls;
   }
 
+  int install_mode_ = 2;  // set before SetUp
   fs::path dir_;
   fs::path installer_;
   uint64_t channel_ = 0;

@@ -267,8 +267,6 @@ TEST_F(InstallerEndToEndTest, StopDuringTheDownloadEndsWith102AndNoProduct) {
 
 // --- Telemetry ---------------------------------------------------------------
 
-constexpr char kInstallerAppKey[] = "0HTB3WNE6YQ8JCU5";
-
 // The install-context keys and their values for this test's install record.
 std::vector<std::pair<std::string, std::string>> ContextOf(uint64_t channel) {
   return {{"appid", ""},         {"apptype", "0"},         {"channel_id", std::to_string(channel)},
@@ -308,30 +306,8 @@ class InstallerTelemetryTest : public InstallerEndToEndTest {
     InstallerEndToEndTest::SetUp();
   }
 
-  // This run's events, in the order they were raised (the client's sequence
-  // number): every event under the installer's key with the session id of
-  // the events that name this test's channel. Events of earlier runs that
-  // the store still held arrive too and are left out.
-  std::vector<json> RunEvents() {
-    std::string session;
-    std::vector<json> mine;
-    const std::vector<json> events = collector_.Events();
-    for (const json& event : events) {
-      if (event.value("app_key", "") != kInstallerAppKey) continue;
-      const json& params = event["params"];
-      if (params.value("channel_id", "") == std::to_string(channel_)) session = params.value("session_id", "");
-    }
-    if (session.empty()) return mine;
-    for (const json& event : events) {
-      if (event.value("app_key", "") == kInstallerAppKey && event["params"].value("session_id", "") == session) {
-        mine.push_back(event);
-      }
-    }
-    std::stable_sort(mine.begin(), mine.end(), [](const json& a, const json& b) {
-      return std::stoll(a["params"].value("seq", "0")) < std::stoll(b["params"].value("seq", "0"));
-    });
-    return mine;
-  }
+  // This run's events, in the order they were raised.
+  std::vector<json> RunEvents() { return e2e_rig::RunEvents(collector_.Events(), channel_); }
 
   static std::vector<std::string> Codes(const std::vector<json>& events, bool with_env_status = false) {
     std::vector<std::string> codes;
