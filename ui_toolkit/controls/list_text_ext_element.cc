@@ -179,7 +179,11 @@ void CListTextExtElementUI::HandleEvent(ControlEventUI& event) {
     }
   }
   if (CListExUI* list = ExtendedOwner()) {
-    if (event.Type == UIEVENT_BUTTONUP && list->IsFocused()) {
+    const RECT box = GetCheckBoxRect();
+    const bool on_box = AnyColumnCheckable() && ::PtInRect(&box, event.ptMouse) != FALSE;
+    // A click on the check box checks the row; an editor opened there would
+    // cover the box and take the next click meant for it.
+    if (event.Type == UIEVENT_BUTTONUP && list->IsFocused() && !on_box) {
       const int column = GetColumnAtPoint(event.ptMouse);
       const RECT cell = column >= 0 ? GetCellEditRect(column) : RECT{};
       list->OnListItemClicked(index_, column, cell, column >= 0 ? GetColumnText(column) : nullptr);
