@@ -63,6 +63,18 @@ void CListExUI::MoveAway(CControlUI* editor) {
   editor->SetFixedWidth(0);
   editor->SetFixedHeight(0);
   editor->SetPos(RECT{}, false);
+  if (placed_ == editor) placed_ = nullptr;
+}
+
+void CListExUI::SetPos(RECT rc, bool invalidate) {
+  CListUI::SetPos(rc, invalidate);
+  // The fixed place is unscaled, and scaling it back may miss the cell by a
+  // pixel at some scales: the editor goes back over its cell exactly.
+  if (placed_ != nullptr) {
+    placed_->SetPos(RECT{pos_.left + placed_cell_.left, pos_.top + placed_cell_.top, pos_.left + placed_cell_.right,
+                         pos_.top + placed_cell_.bottom},
+                    false);
+  }
 }
 
 CControlUI* CListExUI::GetEditControl() {
@@ -109,6 +121,8 @@ void CListExUI::PlaceEditor(CControlUI* editor, const RECT& cell) {
   editor->SetFixedXY(SIZE{unscale(cell.left), unscale(cell.top)});
   editor->SetFixedWidth(unscale(cell.right - cell.left));
   editor->SetFixedHeight(unscale(cell.bottom - cell.top));
+  placed_ = editor;
+  placed_cell_ = cell;
   editor->SetPos(RECT{pos_.left + cell.left, pos_.top + cell.top, pos_.left + cell.right, pos_.top + cell.bottom},
                  true);
 }

@@ -33,6 +33,7 @@ class CListExUI : public CListUI, public INotifyUI {
 
   const wchar_t* GetClassName() const override;
   void* QueryInterfaceByName(const wchar_t* name) override;
+  void SetPos(RECT rc, bool invalidate = true) override;
   void HandleEvent(ControlEventUI& event) override;
   void HandleOwnerEvent(ControlEventUI& event) override { HandleEvent(event); }
   void Notify(NotifyMsgUI& msg) override;
@@ -62,7 +63,7 @@ class CListExUI : public CListUI, public INotifyUI {
   CListContainerHeaderItemUI* ColumnAt(int column) const;
   // Places |editor| over |cell| (relative to the list) as a floating child.
   void PlaceEditor(CControlUI* editor, const RECT& cell);
-  static void MoveAway(CControlUI* editor);
+  void MoveAway(CControlUI* editor);
   void CommitToRow(const CUiString& text);
   void EndEditing();
 
@@ -71,6 +72,9 @@ class CListExUI : public CListUI, public INotifyUI {
   int editing_row_ = -1;
   int editing_column_ = -1;
   IListComboSourceUI* combo_source_ = nullptr;
+  // The editor over a cell and that cell, relative to the list.
+  CControlUI* placed_ = nullptr;
+  RECT placed_cell_{};
 };
 
 }  // namespace SkinUI

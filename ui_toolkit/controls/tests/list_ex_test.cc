@@ -528,5 +528,63 @@ TEST_F(ListExTest, TenThousandRowsAreBuiltCheckedFromTheHeaderAndEditedAtTheEnd)
   EXPECT_EQ(L"note 9999z", Cell(9999, 2));
 }
 
+// Check box pictures written for the test: a grey frame, and a blue box.
+std::wstring WriteBoxPng(const char* name, std::uint32_t fill) {
+  std::vector<std::uint32_t> pixels(12 * 12, 0xFF808080);
+  for (int y = 1; y < 11; ++y) {
+    for (int x = 1; x < 11; ++x) pixels[y * 12 + x] = fill;
+  }
+  char dir[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, dir);
+  const std::string path = std::string(dir) + name + std::to_string(::GetCurrentProcessId()) + ".png";
+  if (!testing::WritePng(path, pixels, 12, 12)) return {};
+  return std::wstring(path.begin(), path.end());
+}
+
+class ListExGoldenTest : public ListExTest, public ::testing::WithParamInterface<int> {};
+
+// Checked and unchecked boxes in the header and the rows, a selected row, and
+// the edit open over a cell with typed text; the edit lies exactly over its
+// cell at every scale.
+TEST_P(ListExGoldenTest, ExtendedListStatesLookAsTheirGolden) {
+  const int scale = GetParam();
+  const std::wstring normal = WriteBoxPng("ql_listex_box_", 0xFFFFFFFF);
+  const std::wstring checked = WriteBoxPng("ql_listex_checked_", 0xFF2060D0);
+  ASSERT_FALSE(normal.empty());
+  const std::wstring images =
+      L"checkboxnormalimage=\"" + normal + L"\" checkboxselectedimage=\"" + checked + L"\"";
+  Open(ExSkin(6, L"checkable=\"true\"", L"editable=\"true\"", images), scale);
+  Row(1)->SetCheck(true);
+  Row(3)->SetCheck(true);
+  ASSERT_TRUE(list_->SelectItem(2));
+  const RECT& row4 = Row(4)->GetPos();
+  const RECT& note = list_->GetListInfo()->rcColumn[2];
+  Click((note.left + note.right) / 2, (row4.top + row4.bottom) / 2);
+  ASSERT_TRUE(EditShown());
+  const RECT& edit = list_->GetRichEdit()->GetPos();
+  EXPECT_EQ(Edges(RECT{note.left + 1, row4.top + 1, note.right - 1, row4.bottom - 1}), Edges(edit));
+  Press(VK_END);
+  Type(L" ok");
+  // Every row checked by the header box, then one unchecked again.
+  const RECT box = Column(0)->GetCheckBoxRect();
+  Click((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+  EXPECT_EQ(L"note 4 ok", Cell(4, 2));  // the header click took the focus: committed
+  Row(5)->SetCheck(false);
+  Column(0)->SetCheck(false);
+  Click((note.left + note.right) / 2, (row4.top + row4.bottom) / 2);
+  ASSERT_TRUE(EditShown());
+  w_->Paint();
+  int width = 0;
+  int height = 0;
+  const std::vector<std::uint32_t> pixels = w_->Pixels(&width, &height);
+  ASSERT_EQ(320 * scale / 100, width);
+  const auto result = testing::MatchGolden("list_ex_" + std::to_string(scale), pixels, width, height, false);
+  EXPECT_TRUE(result.ok) << result.message;
+  ::DeleteFileW(normal.c_str());
+  ::DeleteFileW(checked.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, ListExGoldenTest, ::testing::Values(100, 150));
+
 }  // namespace
 }  // namespace SkinUI
