@@ -424,6 +424,27 @@ TEST_F(ListExTest, AComboCellChoosesByKey) {
   EXPECT_EQ(L"xapk", Cell(0, 1));
 }
 
+TEST_F(ListExTest, AScrollNotificationMovesTheComboAwayAndKeepsItsCell) {
+  Open(ExSkin(4));
+  ChoiceSource source;
+  list_->SetComboSource(&source);
+  Click(kKindX, RowY(1));
+  CComboBoxUI* combo = list_->GetComboBox();
+  ASSERT_NE(nullptr, combo);
+  ASSERT_GT(combo->GetWidth(), 0);
+  CControlUI* other = w_->Find(L"other");
+  other->GetManager()->SendNotify(other, L"scroll");
+  w_->Paint();
+  EXPECT_EQ(0, combo->GetWidth());
+  EXPECT_EQ(1, list_->GetEditingRow());
+  EXPECT_EQ(1, list_->GetEditingColumn());
+  EXPECT_EQ(L"apk", Cell(1, 1));
+  // Opening the edit moves the combo away as well.
+  Click(kNameX, RowY(2));
+  ASSERT_TRUE(EditShown());
+  EXPECT_EQ(0, combo->GetWidth());
+}
+
 TEST_F(ListExTest, AComboChoiceOfAnotherExtendedListNeverWritesIntoThisOne) {
   std::wstring skin = ExSkin(2);
   // A second list of the same kind beside the first.
@@ -539,6 +560,44 @@ std::wstring WriteBoxPng(const char* name, std::uint32_t fill) {
   const std::string path = std::string(dir) + name + std::to_string(::GetCurrentProcessId()) + ".png";
   if (!testing::WritePng(path, pixels, 12, 12)) return {};
   return std::wstring(path.begin(), path.end());
+}
+
+std::wstring WritePngOf(const char* name, const std::vector<std::uint32_t>& pixels) {
+  char dir[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, dir);
+  const std::string path = std::string(dir) + name + std::to_string(::GetCurrentProcessId()) + ".png";
+  if (!testing::WritePng(path, pixels, 12, 12)) return {};
+  return std::wstring(path.begin(), path.end());
+}
+
+// The box shows its result, never the press: the pushed picture is not drawn
+// while the button is down; a checked box draws its selected picture and the
+// fore picture over it.
+TEST_F(ListExTest, TheBoxNeverShowsPushedAndACheckedBoxGetsItsForeImage) {
+  std::vector<std::uint32_t> fore(12 * 12, 0x00000000);
+  for (int y = 4; y < 8; ++y) {
+    for (int x = 4; x < 8; ++x) fore[y * 12 + x] = 0xFF20C040;
+  }
+  const std::wstring normal = WritePngOf("ql_listex_n_", std::vector<std::uint32_t>(144, 0xFFFFFFFF));
+  const std::wstring pushed = WritePngOf("ql_listex_p_", std::vector<std::uint32_t>(144, 0xFFFF0000));
+  const std::wstring selected = WritePngOf("ql_listex_s_", std::vector<std::uint32_t>(144, 0xFF0000FF));
+  const std::wstring fore_png = WritePngOf("ql_listex_f_", fore);
+  const std::wstring images = L"checkboxnormalimage=\"" + normal + L"\" checkboxpushedimage=\"" + pushed +
+                              L"\" checkboxselectedimage=\"" + selected + L"\" checkboxforeimage=\"" + fore_png + L"\"";
+  Open(ExSkin(2, L"checkable=\"true\"", L"editable=\"true\"", images));
+  // Row 0's box: x 6..18, y 24..36.
+  w_->MouseMove(kBoxX, RowY(0));
+  w_->MouseDown(kBoxX, RowY(0));
+  w_->Paint();
+  EXPECT_EQ(UISTATE_CAPTURED, Row(0)->GetCheckBoxState() & (UISTATE_CAPTURED | UISTATE_PUSHED));
+  EXPECT_EQ(0xFFFFFFu, w_->PixelAt(8, 26) & 0xFFFFFF);
+  EXPECT_EQ(0xFFFFFFu, w_->PixelAt(12, 30) & 0xFFFFFF);  // the normal picture ends the painting: no fore
+  w_->MouseUp(kBoxX, RowY(0));
+  w_->Paint();
+  ASSERT_TRUE(Row(0)->GetCheck());
+  EXPECT_EQ(0x0000FFu, w_->PixelAt(8, 26) & 0xFFFFFF);
+  EXPECT_EQ(0x20C040u, w_->PixelAt(12, 30) & 0xFFFFFF);
+  for (const auto& path : {normal, pushed, selected, fore_png}) ::DeleteFileW(path.c_str());
 }
 
 class ListExGoldenTest : public ListExTest, public ::testing::WithParamInterface<int> {};
