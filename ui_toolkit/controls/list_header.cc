@@ -255,7 +255,7 @@ void CListHeaderItemUI::HandleEvent(ControlEventUI& event) {
       }
     } else {
       state_ |= UISTATE_PUSHED;
-      if (manager_ != nullptr) manager_->SendNotify(this, L"headerclick");
+      if (manager_ != nullptr) manager_->SendNotify(this, ClickNotification());
       Invalidate();
     }
     return;

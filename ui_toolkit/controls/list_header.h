@@ -69,6 +69,11 @@ class CListHeaderItemUI : public CHorizontalLayoutUI {
   // The separator strip: at the right edge for a width >= 0, else at the left.
   RECT GetSeparatorRect() const;
 
+ protected:
+  // The notification a click outside the separator strip sends; the extended
+  // list's column names it differently.
+  virtual const wchar_t* ClickNotification() const { return L"headerclick"; }
+
  private:
   // The separator strip widened by 4 pixels into the item: where a press drags.
   RECT GetDragRect() const;

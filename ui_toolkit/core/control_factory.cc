@@ -22,8 +22,11 @@
 #include "ui_toolkit/controls/ip_address_ex.h"
 #include "ui_toolkit/controls/label.h"
 #include "ui_toolkit/controls/list.h"
+#include "ui_toolkit/controls/list_container_header_item.h"
 #include "ui_toolkit/controls/list_elements.h"
+#include "ui_toolkit/controls/list_ex.h"
 #include "ui_toolkit/controls/list_header.h"
+#include "ui_toolkit/controls/list_text_ext_element.h"
 #include "ui_toolkit/controls/loading.h"
 #include "ui_toolkit/controls/menu.h"
 #include "ui_toolkit/controls/option.h"
@@ -79,6 +82,9 @@ CControlFactory::CControlFactory() {
   RegisterControl(L"CListLabelElementUI", &Create<CListLabelElementUI>);
   RegisterControl(L"CListTextElementUI", &Create<CListTextElementUI>);
   RegisterControl(L"CListContainerElementUI", &Create<CListContainerElementUI>);
+  RegisterControl(L"CListExUI", &Create<CListExUI>);
+  RegisterControl(L"CListContainerHeaderItemUI", &Create<CListContainerHeaderItemUI>);
+  RegisterControl(L"CListTextExtElementUI", &Create<CListTextExtElementUI>);
   RegisterControl(L"CTreeViewUI", &Create<CTreeViewUI>);
   RegisterControl(L"CTreeNodeUI", &Create<CTreeNodeUI>);
   RegisterControl(L"CRichEditUI", &Create<CRichEditUI>);
