@@ -79,8 +79,9 @@ class Reporter {
   Reporter& operator=(const Reporter&) = delete;
 
   // Starts the client with the configuration, the common parameters and the
-  // getters, then a new worker; an earlier worker delivers its queue and ends.
-  // Throws std::system_error when the worker's thread cannot be started (the
+  // getters on the caller's thread, beside a new worker that holds the events
+  // other threads raise meanwhile; an earlier worker first delivers its queue
+  // and ends. Throws std::system_error when the worker's thread cannot be started (the
   // client is started then, and events go straight to it).
   void Init(const vireon::VireonConfig& config, const ReportParams& common, const VolatileParamGetters& getters);
 
@@ -116,8 +117,8 @@ class Reporter {
   std::atomic<bool> direct_{false};
   // Held while a report looks at the worker and queues on it, and while the
   // worker is swapped out, so that no report queues on a worker that is
-  // being destroyed and every event queued before Uninit is delivered. The
-  // worker's closures never take it.
+  // being destroyed and every event queued before Uninit is delivered. Never
+  // held while a worker delivers or is joined.
   std::mutex worker_mutex_;
   std::unique_ptr<ReportWorker> worker_;
 };
