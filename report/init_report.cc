@@ -133,8 +133,9 @@ void ProbeVirtualizationStates() {
   StartGraphicDetection();
 }
 
-void InitReport() {
-  vireon::VireonConfig config;
+zephris_report::ReportSetup MakeReportSetup() {
+  zephris_report::ReportSetup setup;
+  vireon::VireonConfig& config = setup.config;
   config.app_key.clear();
   config.upload_type = 1;
   config.debug = false;
@@ -142,11 +143,16 @@ void InitReport() {
   config.enable_storage = true;
   config.exit_wait_ms = 1000;
   BuildVireonConfig(config);
-  ReportParams common;
-  BuildCommonReportParams(common);
-  zephris_report::VolatileParamGetters getters;
-  param::InitVolatileParams(getters);
-  zephris_report::Reporter::Instance().Init(config, common, getters);
+  BuildCommonReportParams(setup.common);
+  param::InitVolatileParams(setup.getters);
+  return setup;
+}
+
+void InitReport() {
+  // The device ids' first runs and the client's start are most of the cost;
+  // the reporter's worker does them, and the events raised meanwhile wait
+  // for them in its queue.
+  zephris_report::Reporter::Instance().InitOnWorker(MakeReportSetup);
   static std::once_flag probe_once;
   std::call_once(probe_once, [] { std::thread(ProbeVirtualizationStates).detach(); });
 }

@@ -9,10 +9,16 @@
 #include "report/reporter.h"
 #include "vireon_sdk/src/report/vireon_config.h"
 
-// Once at start-up, on the main thread. A second call starts the Reporter
-// again but no second probe thread. Throws std::system_error when a thread
-// cannot be started.
+// Once at start-up, on the main thread. The telemetry setup is made, and the
+// client started, on the Reporter's worker; events reported from the moment
+// this returns wait there for it. A second call starts the Reporter again but
+// no second probe thread. Throws std::system_error when a thread cannot be
+// started.
 void InitReport();
+
+// The client's configuration, the common parameters and the volatile
+// getters, as InitReport starts the client with them.
+zephris_report::ReportSetup MakeReportSetup();
 
 // The installer's app key, the debug switch and the store folder; the other
 // fields keep what the caller put there.

@@ -8,9 +8,16 @@
 //     so every event stays in the store. Prints "<events> <reporter s>
 //     <straight s> <reporter hand-over s> <straight hand-over s>".
 //   report_bench init
-//     the main thread's time in InitReport, beside the bare client start
-//     (InitSDK with the same configuration) in a process of its own:
-//     "init <ms>" or, with "client", "client <ms>".
+//     the main thread's time in InitReport, the time until the Reporter's
+//     worker has made the setup and started the client, and the main
+//     thread's time until it holds the device id (which start-up's
+//     self-update check asks for next), beside the bare client start
+//     (InitSDK with the same configuration), in a process of its own:
+//     "init <ms> <ready ms> <device id ms>" or, with "client", "client <ms>".
+//   report_bench breakdown
+//     what the telemetry start-up costs, step by step in InitReport's order
+//     (the two device ids apart from the rest of the common parameters), in
+//     a process of its own: "<step> <ms>" lines.
 #include <windows.h>
 
 #include <chrono>
@@ -21,6 +28,7 @@
 #include <SQLiteCpp/Database.h>
 
 #include "base/path_manager.h"
+#include "device_id/tuvo_guid.h"
 #include "report/init_report.h"
 #include "report/reporter.h"
 #include "report/volatile_params.h"
@@ -101,11 +109,43 @@ int Init(bool bare_client) {
     InitReport();
   }
   const double ms = Seconds(Clock::now() - start) * 1000;
-  std::printf("%s %.3f\n", bare_client ? "client" : "init", ms);
+  // What start-up's self-update check asks for next, on the main thread.
+  VireonClient::VireonDeviceId();
+  const double id_ms = Seconds(Clock::now() - start) * 1000;
+  // Returns once the worker has made the setup and started the client.
+  zephris_report::Reporter::Instance().Uninit();
+  const double ready_ms = Seconds(Clock::now() - start) * 1000;
+  if (bare_client) {
+    std::printf("client %.3f\n", ms);
+  } else {
+    std::printf("init %.3f %.3f %.3f\n", ms, ready_ms, id_ms);
+  }
+  std::fflush(stdout);
+  VireonClient::UninitSDK();
+  ::ExitProcess(0);  // the probe thread is detached and nothing waits for it
+}
+
+int Breakdown() {
+  base::PathManager::GetInstance().Init(L"Quillorane");
+  auto step = [](const char* name, auto&& body) {
+    const auto start = Clock::now();
+    body();
+    std::printf("%s %.3f\n", name, Seconds(Clock::now() - start) * 1000);
+  };
+  vireon::VireonConfig config;
+  zephris_report::ReportParams common;
+  zephris_report::VolatileParamGetters getters;
+  step("config", [&] { BuildVireonConfig(config); });
+  step("tuvo_id", [] { base::GetTuvoDeviceId(); });
+  step("vireon_id", [] { VireonClient::VireonDeviceId(); });
+  step("common_rest", [&] { BuildCommonReportParams(common); });
+  step("getters", [&] { param::InitVolatileParams(getters); });
+  step("init_sdk", [&] { VireonClient::InitSDK(config); });
+  step("reporter_init", [&] { zephris_report::Reporter::Instance().Init(config, common, getters); });
   std::fflush(stdout);
   zephris_report::Reporter::Instance().Uninit();
   VireonClient::UninitSDK();
-  ::ExitProcess(0);  // the probe thread is detached and nothing waits for it
+  ::ExitProcess(0);
 }
 
 }  // namespace
@@ -113,6 +153,7 @@ int Init(bool bare_client) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "burst" && argc == 4) return Burst(std::atoi(argv[2]), argv[3]);
+  if (mode == "breakdown") return Breakdown();
   if (mode == "init") return Init(argc > 2 && std::string(argv[2]) == "client");
   std::fprintf(stderr, "usage: report_bench burst <events> <store folder> | init [client]\n");
   return 2;

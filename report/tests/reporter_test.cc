@@ -1,7 +1,8 @@
 // The Reporter's modes over a recording client: events before Init go
 // straight through; after Init they queue on the worker, in order, until its
 // first delivery; Uninit delivers everything queued, also under load from
-// several threads and far beyond any fixed wake-up count.
+// several threads and far beyond any fixed wake-up count. Started on the
+// worker, the client gets its settings there before any queued event.
 #include "report/reporter.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,14 +33,30 @@ struct Delivered {
 class RecordingClient {
  public:
   ReportClient Client() {
-    return ReportClient{[this](const vireon::VireonConfig& config) { app_key = config.app_key; },
-                        [this](const ReportParams& params) { common = params; },
-                        [this](const zephris_report::VolatileParamGetters& g) { getters = g.size(); },
+    return ReportClient{[this](const vireon::VireonConfig& config) {
+                          app_key = config.app_key;
+                          Call("init " + config.app_key);
+                        },
+                        [this](const ReportParams& params) {
+                          common = params;
+                          Call("common");
+                        },
+                        [this](const zephris_report::VolatileParamGetters& g) {
+                          getters = g.size();
+                          Call("getters");
+                        },
                         [this](const std::string& event, const ReportParams& params) {
                           std::unique_lock lock(mutex_);
                           released_.wait(lock, [this] { return !hold_; });
                           delivered_.push_back({event, params, std::this_thread::get_id()});
+                          calls_.push_back("report " + event);
                         }};
+  }
+  // Every client call in the order it came: "init <app key>", "common",
+  // "getters", "report <event>".
+  std::vector<std::string> calls() {
+    std::lock_guard lock(mutex_);
+    return calls_;
   }
   void Hold() {
     std::lock_guard lock(mutex_);
@@ -66,7 +84,13 @@ class RecordingClient {
   size_t getters = 0;
 
  private:
+  void Call(const std::string& call) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(call);
+  }
+
   std::mutex mutex_;
+  std::vector<std::string> calls_;
   std::condition_variable released_;
   bool hold_ = false;
   std::vector<Delivered> delivered_;
@@ -76,6 +100,36 @@ vireon::VireonConfig Config() {
   vireon::VireonConfig config;
   config.app_key = "TESTKEY";
   return config;
+}
+
+// A gate the setup waits at, so that a test can raise events while the
+// start-up is still being made on the worker.
+class Gate {
+ public:
+  void Open() {
+    {
+      std::lock_guard lock(mutex_);
+      open_ = true;
+    }
+    opened_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    opened_.wait(lock, [this] { return open_; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable opened_;
+  bool open_ = false;
+};
+
+zephris_report::ReportSetup ClientSetup(const std::string& app_key) {
+  zephris_report::ReportSetup setup;
+  setup.config.app_key = app_key;
+  setup.common = {{"biz_id", "Quillorane"}};
+  setup.getters = {{"a", [] { return std::string("1"); }}};
+  return setup;
 }
 
 bool WaitUntil(const std::function<bool()>& done) {
@@ -221,6 +275,112 @@ TEST(ReporterTest, ReportsRacingUninitAreEachDeliveredOnce) {
     reporting.join();
     EXPECT_EQ(client.delivered().size(), 200u);
   }
+}
+
+// The start-up made on the worker: InitOnWorker returns while the setup is
+// still held, and the events raised meanwhile reach the client after its
+// settings, in the order they were raised, from the worker; then direct.
+TEST(ReporterOnWorkerTest, EventsRaisedDuringTheStartUpWaitForItAndKeepTheirOrder) {
+  RecordingClient client;
+  Reporter reporter(client.Client());
+  Gate gate;
+  std::atomic<bool> setup_on_caller{false};
+  const std::thread::id caller = std::this_thread::get_id();
+  reporter.InitOnWorker([&] {
+    setup_on_caller = std::this_thread::get_id() == caller;
+    gate.Wait();
+    return ClientSetup("WORKERKEY");
+  });
+  ReportParams reused{{"n", "0"}};
+  reporter.Report("first", reused);
+  reused["n"] = "1";
+  reporter.Report("second", reused);
+  EXPECT_TRUE(client.calls().empty());  // the setup is still held
+  gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return reporter.direct() && client.delivered().size() == 2; }));
+  reporter.Report("third", {});
+  EXPECT_FALSE(setup_on_caller.load());
+  EXPECT_EQ(client.calls(), (std::vector<std::string>{"init WORKERKEY", "common", "getters", "report first",
+                                                      "report second", "report third"}));
+  EXPECT_EQ(client.common.at("biz_id"), "Quillorane");
+  EXPECT_EQ(client.getters, 1u);
+  const auto delivered = client.delivered();
+  EXPECT_EQ(delivered[0].params.at("n"), "0");
+  EXPECT_EQ(delivered[1].params.at("n"), "1");
+  EXPECT_NE(delivered[0].thread, caller);
+  EXPECT_EQ(delivered[2].thread, caller);
+  reporter.Uninit();
+}
+
+// Shutdown before the worker has even made the setup: Uninit waits for it,
+// then hands every queued event to the started client.
+TEST(ReporterOnWorkerTest, UninitDuringTheStartUpStartsTheClientThenDeliversTheQueue) {
+  RecordingClient client;
+  Reporter reporter(client.Client());
+  Gate gate;
+  reporter.InitOnWorker([&] {
+    gate.Wait();
+    return ClientSetup("LATEKEY");
+  });
+  for (int i = 0; i < 5; ++i) reporter.Report("e" + std::to_string(i), {});
+  std::thread open([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    gate.Open();
+  });
+  reporter.Uninit();
+  open.join();
+  EXPECT_EQ(client.calls(), (std::vector<std::string>{"init LATEKEY", "common", "getters", "report e0", "report e1",
+                                                      "report e2", "report e3", "report e4"}));
+  reporter.Report("after", {});
+  EXPECT_EQ(client.events().back(), "after");
+}
+
+// A setup that fails leaves the client without settings, but the events
+// raised meanwhile still reach it, in order, and the reporter goes direct.
+TEST(ReporterOnWorkerTest, AFailedSetupLosesNoEvent) {
+  RecordingClient client;
+  Reporter reporter(client.Client());
+  Gate gate;
+  reporter.InitOnWorker([&]() -> zephris_report::ReportSetup {
+    gate.Wait();
+    throw std::runtime_error("no setup");
+  });
+  reporter.Report("a", {});
+  reporter.Report("b", {});
+  gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return reporter.direct() && client.delivered().size() == 2; }));
+  EXPECT_EQ(client.calls(), (std::vector<std::string>{"report a", "report b"}));
+  reporter.Uninit();
+}
+
+// A second start-up while the first is still being made: the first setup,
+// then its events, then the second setup, then the events raised after it;
+// the two setups never run at once.
+TEST(ReporterOnWorkerTest, ASecondStartUpWaitsForTheFirstAndItsQueue) {
+  RecordingClient client;
+  Reporter reporter(client.Client());
+  Gate first_gate;
+  std::atomic<int> running{0};
+  std::atomic<bool> overlapped{false};
+  auto setup = [&](const char* key, Gate* gate) {
+    return [&, key, gate] {
+      if (running.fetch_add(1) != 0) overlapped = true;
+      if (gate) gate->Wait();
+      running.fetch_sub(1);
+      return ClientSetup(key);
+    };
+  };
+  reporter.InitOnWorker(setup("ONE", &first_gate));
+  reporter.Report("under one", {});
+  reporter.InitOnWorker(setup("TWO", nullptr));
+  reporter.Report("under two", {});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // room for a wrong early start of TWO
+  first_gate.Open();
+  ASSERT_TRUE(WaitUntil([&] { return client.delivered().size() == 2; }));
+  reporter.Uninit();
+  EXPECT_FALSE(overlapped.load());
+  EXPECT_EQ(client.calls(), (std::vector<std::string>{"init ONE", "common", "getters", "report under one",
+                                                      "init TWO", "common", "getters", "report under two"}));
 }
 
 }  // namespace
