@@ -136,5 +136,59 @@ TEST(FastDrawTest, OpaqueFillsMatchTheGdiplusFill) {
   }
 }
 
+using testing::SkinWindow;
+
+RECT UpdateRect(HWND hwnd) {
+  RECT rc{};
+  ::GetUpdateRect(hwnd, &rc, FALSE);
+  return rc;
+}
+
+TEST(InvalidateBatchTest, ReachesTheWindowOnceAsTheUnionWhenTheOutermostBatchCloses) {
+  SkinWindow w(L"<Window size=\"200,150\"><VerticalLayout bkcolor=\"#FFFFFFFF\"/></Window>");
+  ASSERT_TRUE(w.Open());
+  w.Paint();
+  ASSERT_TRUE(::IsRectEmpty(&static_cast<const RECT&>(UpdateRect(w.Hwnd()))));
+  CPaintManagerUI& pm = w.GetPaintManager();
+  {
+    CPaintManagerUI::InvalidateBatch outer(&pm);
+    pm.InvalidateRect(RECT{10, 10, 20, 20});
+    {
+      CPaintManagerUI::InvalidateBatch inner(&pm);
+      pm.InvalidateRect(RECT{50, 40, 60, 70});
+    }
+    const RECT held = UpdateRect(w.Hwnd());
+    EXPECT_TRUE(::IsRectEmpty(&held)) << "nothing reaches the window while a batch is open";
+  }
+  const RECT want{10, 10, 60, 70};
+  const RECT got = UpdateRect(w.Hwnd());
+  EXPECT_TRUE(::EqualRect(&want, &got)) << got.left << "," << got.top << "," << got.right << "," << got.bottom;
+}
+
+TEST(InvalidateBatchTest, APageDownRepaintsWhatAFullRepaintPaints) {
+  std::wstring skin =
+      L"<Window size=\"300,200\"><VerticalLayout name=\"list\" vscrollbar=\"true\" bkcolor=\"#FFFFFFFF\">";
+  for (int i = 0; i < 200; ++i) {
+    skin += L"<Label height=\"20\" text=\"row " + std::to_wstring(i) + L"\" bkcolor=\"" +
+            (i % 2 == 0 ? L"#FFF0F0F0" : L"#FFC0D0E0") + L"\" textcolor=\"#FF202020\"/>";
+  }
+  skin += L"</VerticalLayout></Window>";
+  SkinWindow w(skin);
+  ASSERT_TRUE(w.Open());
+  auto* list = static_cast<CContainerUI*>(w.Find(L"list"));
+  ASSERT_NE(nullptr, list);
+  for (int page = 0; page < 3; ++page) {
+    SCOPED_TRACE(page);
+    list->PageDown();
+    int width = 0, height = 0;
+    const std::vector<uint32_t> scrolled = w.Pixels(&width, &height);
+    w.GetPaintManager().InvalidateAll();
+    const std::vector<uint32_t> full = w.Pixels(&width, &height);
+    ASSERT_FALSE(full.empty());
+    EXPECT_EQ("", FirstDifference(full, scrolled, width));
+  }
+  EXPECT_EQ(600, list->GetScrollPos().cy);
+}
+
 }  // namespace
 }  // namespace SkinUI
