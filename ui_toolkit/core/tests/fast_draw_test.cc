@@ -136,6 +136,161 @@ TEST(FastDrawTest, OpaqueFillsMatchTheGdiplusFill) {
   }
 }
 
+struct LoadedImage {
+  explicit LoadedImage(const std::vector<uint32_t>& argb, int width, int height) {
+    const std::string png = testing::EncodePng(argb, width, height);
+    record = CUiDrawEngine::DecodeImage(reinterpret_cast<const BYTE*>(png.data()), png.size(), 0);
+  }
+  ~LoadedImage() { CUiDrawEngine::FreeImage(record); }
+  ImageRecordUI* record;
+};
+
+// A 12 x 10 image with no two neighbours alike; translucent when asked.
+std::vector<uint32_t> Busy(bool translucent) {
+  std::vector<uint32_t> px(12 * 10);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 12; ++x) {
+      const uint32_t a = translucent ? 0x20 + (x * 37 + y * 53) % 0xE0 : 0xFF;
+      px[y * 12 + x] = (a << 24) | ((x * 23 % 256) << 16) | ((y * 29 % 256) << 8) | ((x * y * 7 + 40) % 256);
+    }
+  }
+  return px;
+}
+
+struct NineGridCase {
+  const char* name;
+  bool translucent;
+  RECT dest;
+  RECT paint;
+  RECT source;
+  RECT corners;
+  BYTE fade;
+  bool hole;
+  Clip clip;
+};
+
+void PrintTo(const NineGridCase& c, std::ostream* out) { *out << c.name; }
+
+RECT Moved(RECT rc, int by) {
+  ::OffsetRect(&rc, by, by);
+  return rc;
+}
+
+// The direct drawer's picture of the whole image, cut by the case's clip.
+// Wine's stretches are not quite the same when the destination is cut (by a
+// clip region or the bitmap's edge), so the picture is drawn uncut on a
+// larger canvas that holds the same background, and cut afterwards.
+std::vector<uint32_t> UncutDrawing(const NineGridCase& c, ImageRecordUI* image) {
+  constexpr int kMargin = 24;
+  constexpr int kWidth = 48 + 2 * kMargin;
+  Canvas large(kWidth, 36 + 2 * kMargin, POINT{kMargin, kMargin});
+  CUiDrawEngine::DrawImage(large.dc(), image->hBitmap, Moved(c.dest, kMargin), Moved(c.paint, kMargin), c.source,
+                           c.corners, image->bAlpha, c.fade, c.hole);
+  const std::vector<uint32_t> drawn = large.Pixels();
+  std::vector<uint32_t> out = Canvas(48, 36).Pixels();
+  HRGN clip = ClipRegion(c.clip);
+  for (int y = 0; y < 36; ++y) {
+    for (int x = 0; x < 48; ++x) {
+      if (clip != nullptr && !::PtInRegion(clip, x, y)) continue;
+      out[y * 48 + x] = drawn[(y + kMargin) * kWidth + x + kMargin];
+    }
+  }
+  if (clip != nullptr) ::DeleteObject(clip);
+  return out;
+}
+
+class KeptImageTest : public ::testing::TestWithParam<NineGridCase> {};
+
+TEST_P(KeptImageTest, DrawsWhatTheDirectDrawerDrawsUncut) {
+  const NineGridCase& c = GetParam();
+  LoadedImage image(Busy(c.translucent), 12, 10);
+  ASSERT_NE(nullptr, image.record);
+  const std::vector<uint32_t> want = UncutDrawing(c, image.record);
+  // The first drawing makes the kept copy, the second one uses it.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    Canvas got(48, 36);
+    Prepare(got.dc(), c.clip, POINT{});
+    CUiDrawEngine::DrawImage(got.dc(), image.record, c.dest, c.paint, c.source, c.corners, image.record->bAlpha, c.fade,
+                             c.hole);
+    EXPECT_EQ("", FirstDifference(want, got.Pixels(), 48));
+  }
+}
+
+constexpr RECT kAll{0, 0, 48, 36};
+constexpr RECT kWhole{0, 0, 12, 10};
+constexpr RECT kDest{3, 5, 43, 31};
+constexpr RECT kTwo{2, 2, 2, 2};
+constexpr bool kOpaque = false;
+constexpr bool kTranslucent = true;
+constexpr bool kHole = true;
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Cases, KeptImageTest,
+    ::testing::Values(
+        NineGridCase{"StretchedWithBorders", kOpaque, kDest, kAll, kWhole, kTwo, 255, false, Clip::kNone},
+        NineGridCase{"StretchedWithoutBorders", kOpaque, kDest, kAll, kWhole, {}, 255, false, Clip::kNone},
+        NineGridCase{"NarrowerThanTheImage", kOpaque, {1, 2, 8, 30}, kAll, kWhole, {1, 3, 2, 0}, 255, false,
+                     Clip::kNone},
+        NineGridCase{"PaintCutsThroughTheMiddle", kOpaque, kDest, {10, 0, 20, 12}, kWhole, kTwo, 255, false,
+                     Clip::kNone},
+        NineGridCase{"PaintTouchesOneCorner", kOpaque, kDest, {0, 0, 4, 6}, kWhole, kTwo, 255, false, Clip::kNone},
+        NineGridCase{"Hole", kOpaque, kDest, kAll, kWhole, kTwo, 255, kHole, Clip::kNone},
+        NineGridCase{"PartOfTheImageInARoundClip", kOpaque, kDest, kAll, {2, 1, 10, 9}, {3, 2, 1, 2}, 255, false,
+                     Clip::kRound},
+        NineGridCase{"Faded", kOpaque, kDest, kAll, kWhole, kTwo, 128, false, Clip::kNone},
+        NineGridCase{"PartlyOffTheBitmapAndClipped", kOpaque, {-6, -3, 30, 40}, kAll, kWhole, {4, 4, 4, 4}, 255,
+                     false, Clip::kRect},
+        NineGridCase{"TranslucentStretched", kTranslucent, kDest, kAll, kWhole, kTwo, 255, false, Clip::kNone},
+        NineGridCase{"TranslucentFadedWithoutBorders", kTranslucent, kDest, kAll, kWhole, {}, 200, false,
+                     Clip::kNone},
+        NineGridCase{"TranslucentNarrowPaintBand", kTranslucent, {2, 3, 9, 33}, {0, 10, 48, 20}, kWhole,
+                     {3, 3, 3, 3}, 255, false, Clip::kNone},
+        NineGridCase{"TranslucentFadedHoleInARoundClip", kTranslucent, kDest, kAll, kWhole, kTwo, 90, kHole,
+                     Clip::kRound},
+        NineGridCase{"TranslucentPartOfTheImageClipped", kTranslucent, kDest, kAll, {1, 1, 11, 9}, kTwo, 255, false,
+                     Clip::kRect},
+        // Not kept: the same size as the source, or smaller than its borders.
+        NineGridCase{"SameSizeAsTheImage", kOpaque, {5, 5, 17, 15}, kAll, kWhole, kTwo, 255, false, Clip::kNone},
+        NineGridCase{"SmallerThanItsBorders", kTranslucent, {5, 5, 9, 8}, kAll, kWhole, {3, 3, 3, 3}, 255, false,
+                     Clip::kNone},
+        // A source middle of no width: the middle and the edges along it are left out.
+        NineGridCase{"SourceMiddleOfNoWidth", kOpaque, kDest, kAll, {0, 0, 4, 10}, kTwo, 255, false, Clip::kNone}),
+    [](const ::testing::TestParamInfo<NineGridCase>& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST(KeptImageSizesTest, EverySizeDrawsRightWhenOlderOnesAreDropped) {
+  LoadedImage image(Busy(false), 12, 10);
+  ASSERT_NE(nullptr, image.record);
+  for (int round = 0; round < 2; ++round) {
+    for (int w = 14; w < 14 + 8 * 3; w += 3) {
+      SCOPED_TRACE(w);
+      const RECT dest{1, 1, 1 + w, 30};
+      Canvas want(48, 36), got(48, 36);
+      CUiDrawEngine::DrawImage(want.dc(), image.record->hBitmap, dest, kAll, kWhole, RECT{2, 2, 2, 2}, false);
+      CUiDrawEngine::DrawImage(got.dc(), image.record, dest, kAll, kWhole, RECT{2, 2, 2, 2}, false);
+      ASSERT_EQ("", FirstDifference(want.Pixels(), got.Pixels(), 48));
+    }
+  }
+}
+
+TEST(KeptImageSizesTest, NewColoursOfAnImageAreNotHiddenByAnOldStretch) {
+  LoadedImage image(Busy(false), 12, 10);
+  ASSERT_NE(nullptr, image.record);
+  image.record->bUseHSL = true;
+  CUiDrawEngine::PrepareImageHsl(image.record);
+  const RECT dest{2, 2, 40, 30};
+  Canvas before(48, 36);
+  CUiDrawEngine::DrawImage(before.dc(), image.record, dest, kAll, kWhole, RECT{2, 2, 2, 2}, false);
+  CUiDrawEngine::AdjustImageHsl(true, image.record, 60, 100, 100);
+  Canvas want(48, 36), got(48, 36);
+  CUiDrawEngine::DrawImage(want.dc(), image.record->hBitmap, dest, kAll, kWhole, RECT{2, 2, 2, 2}, false);
+  CUiDrawEngine::DrawImage(got.dc(), image.record, dest, kAll, kWhole, RECT{2, 2, 2, 2}, false);
+  EXPECT_NE("", FirstDifference(before.Pixels(), want.Pixels(), 48)) << "the hue change shows";
+  EXPECT_EQ("", FirstDifference(want.Pixels(), got.Pixels(), 48));
+}
+
 using testing::SkinWindow;
 
 RECT UpdateRect(HWND hwnd) {
