@@ -45,14 +45,17 @@ void CContainerUI::SetScrollPos(SIZE pos, bool notify) {
     dx = horizontal_bar_->GetScrollPos() - old;
   }
   if (dx == 0 && dy == 0) return;
-  for (int i = 0; i < items_.GetSize(); ++i) {
-    auto* child = static_cast<CControlUI*>(items_.GetAt(i));
-    if (!child->IsVisible() || child->IsFloat()) continue;
-    RECT rc = child->GetPos();
-    ::OffsetRect(&rc, -dx, -dy);
-    child->SetPos(rc, true);
+  {
+    CPaintManagerUI::InvalidateBatch batch(manager_);
+    for (int i = 0; i < items_.GetSize(); ++i) {
+      auto* child = static_cast<CControlUI*>(items_.GetAt(i));
+      if (!child->IsVisible() || child->IsFloat()) continue;
+      RECT rc = child->GetPos();
+      ::OffsetRect(&rc, -dx, -dy);
+      child->SetPos(rc, true);
+    }
+    Invalidate();
   }
-  Invalidate();
   if (vertical_bar_ && manager_ != nullptr && notify) {
     // A line size of 0 would divide by zero: one pixel is one line then.
     const int line = vertical_bar_->GetLineSize() > 0 ? vertical_bar_->GetLineSize() : 1;

@@ -17,6 +17,7 @@ namespace SkinUI {
 
 class CControlUI;
 class CPaintManagerUI;
+class CScaledImageCacheUI;
 
 // A loaded image: a 32-bit top-down DIB section with premultiplied alpha,
 // optionally with a GDI+ image of the same bytes.
@@ -31,6 +32,7 @@ struct ImageRecordUI {
   bool bUseHSL = false;
   CUiString sResType;
   DWORD dwMask = 0;
+  CScaledImageCacheUI* pScaled = nullptr;  // owned: stretched drawings kept for the next paint
 };
 
 class CUiDrawEngine {
@@ -75,6 +77,11 @@ class CUiDrawEngine {
   // The nine-grid drawer: corners 1:1, edges stretched (or tiled), middle
   // stretched, tiled or left out (hole); only pieces inside |paint| are drawn.
   static void DrawImage(HDC dc, HBITMAP bitmap, const RECT& dest, const RECT& paint, const RECT& source,
+                        const RECT& corners, bool alpha, BYTE fade = 255, bool hole = false, bool x_tiled = false,
+                        bool y_tiled = false);
+  // The same drawing of a loaded image; a stretched drawing is kept with the
+  // image and copied on the next paint of the same size.
+  static void DrawImage(HDC dc, ImageRecordUI* image, const RECT& dest, const RECT& paint, const RECT& source,
                         const RECT& corners, bool alpha, BYTE fade = 255, bool hole = false, bool x_tiled = false,
                         bool y_tiled = false);
   static void DrawImageGdiplus(HDC dc, Gdiplus::Image* image, const RECT& dest, const RECT& paint,

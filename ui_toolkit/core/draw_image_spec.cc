@@ -60,7 +60,7 @@ bool CUiDrawEngine::DrawImageByName(HDC dc, CPaintManagerUI* manager, const RECT
   if (gdiplus && image->pGdiplusImage != nullptr) {
     DrawImageGdiplus(dc, image->pGdiplusImage, dest, paint, source, alpha, fade, rotation);
   } else {
-    DrawImage(dc, image->hBitmap, dest, paint, source, corners, alpha, fade, hole, x_tiled, y_tiled);
+    DrawImage(dc, image, dest, paint, source, corners, alpha, fade, hole, x_tiled, y_tiled);
   }
   return true;
 }

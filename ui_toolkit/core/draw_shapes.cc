@@ -1,4 +1,6 @@
 // Colour fills, gradients, lines, rectangles and bitmaps.
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 
 #include "base/scoped_handle.h"
@@ -92,6 +94,28 @@ void GradientInto(HDC dc, const RECT& r, DWORD first, DWORD second, bool vertica
   f.gradient_fill(dc, v, 2, &rect, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
 }
 
+// An opaque fill through GDI, many times faster than a GDI+ graphics made
+// for one rectangle. The brush is a 32-bit pattern, so the alpha
+// byte lands in the bitmap as GDI+ would write it: a layered window keeps
+// an opaque black fill opaque.
+void FillOpaque(HDC dc, const RECT& rect, DWORD color) {
+  // A row of pixels rather than one: GDI copies the pattern a row at a time.
+  constexpr int kWidth = 64;
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD pixels[kWidth];
+  } pattern{};
+  pattern.header.biSize = sizeof(BITMAPINFOHEADER);
+  pattern.header.biWidth = kWidth;
+  pattern.header.biHeight = 1;
+  pattern.header.biPlanes = 1;
+  pattern.header.biBitCount = 32;
+  pattern.header.biCompression = BI_RGB;
+  std::fill(std::begin(pattern.pixels), std::end(pattern.pixels), color);
+  base::ScopedGdiObject brush(::CreateDIBPatternBrushPt(&pattern, DIB_RGB_COLORS));
+  ::FillRect(dc, &rect, static_cast<HBRUSH>(brush.Get()));
+}
+
 }  // namespace
 
 BOOL WINAPI CUiDrawEngine::SoftAlphaBlend(HDC dest, int dx, int dy, int dw, int dh, HDC src, int sx, int sy, int sw,
@@ -138,6 +162,11 @@ BOOL WINAPI CUiDrawEngine::SoftAlphaBlend(HDC dest, int dx, int dy, int dw, int 
 
 void CUiDrawEngine::FillColor(HDC dc, const RECT& rect, DWORD color) {
   if (dc == nullptr || (color >> 24) == 0) return;
+  if ((color >> 24) == 0xFF && rect.right > rect.left && rect.bottom > rect.top &&
+      ::GetGraphicsMode(dc) == GM_COMPATIBLE) {
+    FillOpaque(dc, rect, color);
+    return;
+  }
   Gdiplus::Graphics graphics(dc);
   Gdiplus::SolidBrush brush(ArgbColor(color));
   graphics.FillRectangle(&brush, static_cast<INT>(rect.left), static_cast<INT>(rect.top),

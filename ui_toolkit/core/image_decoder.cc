@@ -6,6 +6,7 @@
 #include "base/product_log.h"
 #include "ui_toolkit/core/draw_engine.h"
 #include "ui_toolkit/core/gdiplus_include.h"
+#include "ui_toolkit/core/scaled_image_cache.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -102,6 +103,8 @@ void CUiDrawEngine::FreeImage(ImageRecordUI* image, bool delete_record) {
   image->pBits = nullptr;  // the bitmap's own memory, gone with it
   delete[] image->pHslCopy;
   image->pHslCopy = nullptr;
+  delete image->pScaled;
+  image->pScaled = nullptr;
   if (delete_record) delete image;
 }
 
@@ -119,6 +122,8 @@ void CUiDrawEngine::AdjustImageHsl(bool use_hsl, ImageRecordUI* image, short hue
     return;
   }
   ::GdiFlush();
+  // Drawings kept from the old pixels no longer show the image.
+  if (image->pScaled != nullptr) image->pScaled->Clear();
   const size_t count = static_cast<size_t>(image->nX) * image->nY;
   if (!use_hsl || (hue == 180 && saturation == 100 && lightness == 100)) {
     std::memcpy(image->pBits, image->pHslCopy, count * 4);

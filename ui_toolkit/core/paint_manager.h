@@ -240,6 +240,19 @@ class CPaintManagerUI : public CIDropTarget {
   // ---- paint pass and layered windows
   void InvalidateRect(RECT rc);
   void InvalidateAll();
+  // While a batch is open, invalidations reach the window as one rectangle,
+  // when the outermost batch closes: each one is a round trip to the window
+  // system, and moving many children one by one makes many.
+  class InvalidateBatch {
+   public:
+    explicit InvalidateBatch(CPaintManagerUI* manager);
+    InvalidateBatch(const InvalidateBatch&) = delete;
+    InvalidateBatch& operator=(const InvalidateBatch&) = delete;
+    ~InvalidateBatch();
+
+   private:
+    CPaintManagerUI* manager_;
+  };
   void SetLayered(bool on);
   bool IsLayered() const { return layered_; }
   void SetLayeredImage(const wchar_t* description);
@@ -316,6 +329,8 @@ class CPaintManagerUI : public CIDropTarget {
   bool layered_changed_ = false;
   CUiString layered_image_;
   RECT pending_update_{};
+  int invalidate_batch_depth_ = 0;
+  RECT batched_invalid_{};
 
   bool mouse_tracking_ = false;
   bool mouse_capture_ = false;

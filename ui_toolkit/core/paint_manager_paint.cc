@@ -69,7 +69,23 @@ void CPaintManagerUI::InvalidateRect(RECT rc) {
   } else {
     ::UnionRect(&pending_update_, &pending_update_, &rc);
   }
-  if (hwnd_ != nullptr) ::InvalidateRect(hwnd_, &rc, FALSE);
+  if (hwnd_ == nullptr) return;
+  if (invalidate_batch_depth_ > 0) {
+    ::UnionRect(&batched_invalid_, &batched_invalid_, &rc);
+    return;
+  }
+  ::InvalidateRect(hwnd_, &rc, FALSE);
+}
+
+CPaintManagerUI::InvalidateBatch::InvalidateBatch(CPaintManagerUI* manager) : manager_(manager) {
+  if (manager_ != nullptr) ++manager_->invalidate_batch_depth_;
+}
+
+CPaintManagerUI::InvalidateBatch::~InvalidateBatch() {
+  if (manager_ == nullptr || --manager_->invalidate_batch_depth_ > 0) return;
+  const RECT rc = manager_->batched_invalid_;
+  manager_->batched_invalid_ = {};
+  if (!::IsRectEmpty(&rc) && manager_->hwnd_ != nullptr) ::InvalidateRect(manager_->hwnd_, &rc, FALSE);
 }
 
 void CPaintManagerUI::InvalidateAll() {
