@@ -11,6 +11,12 @@
 
 namespace courier {
 
+// The largest block a slice caches in. A slice holds two (one filling, one
+// on its way to the file), and a fast download runs many slices, so blocks of
+// the whole share would hold twice the download's cache; past a megabyte a
+// larger block saves no measurable time, the writes being large already.
+inline constexpr int64_t kMaxCacheBlock = 1 << 20;
+
 class CachePool {
  public:
   struct Block {

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 
 #include "downloader/entry_handler.h"
@@ -129,6 +130,19 @@ void Courier::resume() {
 int32_t Courier::downloadState() const {
   const auto handler = d_->current();
   return handler ? handler->downloadState() : kIdle;
+}
+
+std::string Courier::deliveredMd5(const std::string& path) const {
+  const auto handler = d_->current();
+  if (!handler || handler->downloadState() != kIdle) return {};
+  const std::shared_future<Result> run = handler->future();
+  if (!run.valid() || run.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return {};
+  if (run.get() != SUCCESSED || !handler->delivered()) return {};
+  const std::wstring wide = Utf8ToWide(path);
+  if (wide.empty()) return {};
+  const std::optional<FileIdentity> now = IdentityOfFile(wide);
+  if (!now || *now != handler->delivered()->identity) return {};
+  return handler->delivered()->md5;
 }
 
 std::shared_future<Result> Courier::currentRun() const {

@@ -45,6 +45,12 @@ class Courier {
   // The current run's future; not valid before the first start.
   std::shared_future<Result> currentRun() const;
 
+  // The MD5 (lower-case hex) of the file at `path` (UTF-8) when the last run
+  // delivered it there, hashed it while writing it, and the file is still the
+  // one delivered, unchanged since (same file, size and write time); empty
+  // otherwise, and the caller hashes the file itself.
+  std::string deliveredMd5(const std::string& path) const;
+
  private:
   struct Private;
   std::unique_ptr<Private> d_;

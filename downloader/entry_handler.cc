@@ -195,6 +195,14 @@ Result EntryHandler::downloadFile() {
   WriteVerbose(verbose, "Disk cache per slice: %lld.\n", (long long)cache_per_slice);
   WriteVerbose(verbose, "Max speed per slice: %lld.\n", (long long)speed_per_slice);
 
+  // A planned file is hashed while it is written; an open-ended transfer
+  // (size unknown, or no ranges) is hashed by its reader afterwards.
+  if (slice_manager_->file_size() > 0 && slice_manager_->targetFile() &&
+      std::all_of(slices.begin(), slices.end(), [](const auto& s) { return s->end() >= 0; })) {
+    running_md5_ = std::make_unique<RunningMd5>(slice_manager_->targetFile()->path(), slice_manager_->file_size());
+    running_md5_->advanceTo(finalPrefix());
+  }
+
   int started = 0;
   for (int i = 0; i < thread_num_; ++i) {
     auto it = std::find_if(slices.begin(), slices.end(), [](const auto& s) { return s->status() == NotStarted; });
@@ -310,6 +318,11 @@ Result EntryHandler::downloadFile() {
   const Result result = slice_manager_->finish(true, multi_);
   cleanup_multi();
   endTransferPhase();
+  if (result == SUCCESSED && running_md5_) {
+    running_md5_->advanceTo(slice_manager_->file_size());
+    delivered_ = running_md5_->finish();
+  }
+  running_md5_.reset();
   if (result == SUCCESSED) {
     WriteVerbose(verbose, "All success!\n");
     return SUCCESSED;
@@ -386,6 +399,21 @@ void EntryHandler::readFinishedTransfers() {
     }
     slice.stop(multi_);
   }
+  if (running_md5_) running_md5_->advanceTo(finalPrefix());
+}
+
+int64_t EntryHandler::finalPrefix() const {
+  std::vector<const Slice*> ordered;
+  for (const auto& slice : slice_manager_->slices()) ordered.push_back(slice.get());
+  std::sort(ordered.begin(), ordered.end(), [](const Slice* a, const Slice* b) { return a->begin() < b->begin(); });
+  int64_t end = 0;
+  for (const Slice* slice : ordered) {
+    // Stopped and complete: its bytes are in the file and no transfer of
+    // this run writes them again.
+    if (slice->begin() != end || slice->status() != Completed || !slice->complete() || slice->cached() != 0) break;
+    end = slice->end() + 1;
+  }
+  return end;
 }
 
 int EntryHandler::ProbeProgressCallback(void* handler, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -10,10 +10,12 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "downloader/options.h"
 #include "downloader/result.h"
+#include "downloader/running_md5.h"
 
 namespace courier {
 
@@ -74,12 +76,19 @@ class EntryHandler {
   // Paused to downloading, likewise.
   void resume();
   int32_t downloadState() const { return download_state_.load(); }
+  // The MD5 of the file a successful run delivered, hashed while it was
+  // written; none when the run did not hash it. Read once the run's future
+  // is ready.
+  const std::optional<FileDigest>& delivered() const { return delivered_; }
 
  private:
   Result runTask();
   Result downloadFile();
   bool fetchFileInfo(const std::string& url, FileInfo* info);
   void readFinishedTransfers();
+  // The end of the file's first bytes that are final: every slice up to
+  // there is complete and written out.
+  int64_t finalPrefix() const;
   // The next slice to start (or restart), or none.
   std::shared_ptr<Slice> chooseSliceToStart();
   bool stopRequested() const;
@@ -103,6 +112,8 @@ class EntryHandler {
   std::atomic<bool> transfer_phase_{false};
   std::mutex control_mutex_;
   int32_t thread_num_ = 1;
+  std::unique_ptr<RunningMd5> running_md5_;
+  std::optional<FileDigest> delivered_;
 };
 
 }  // namespace courier

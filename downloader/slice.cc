@@ -130,7 +130,7 @@ Result Slice::start(CURLM* multi, int64_t cache_size, int64_t max_speed) {
   freeCache();
   {
     std::lock_guard lock(mutex_);
-    cache_size_ = cache_size;
+    cache_size_ = std::min<int64_t>(cache_size, kMaxCacheBlock);
     if (cache_size_ > 0) {
       cache_ = slice_manager_->cachePool().take(cache_size_);
       if (!cache_.data) cache_size_ = 0;  // no memory: straight to the file

@@ -95,6 +95,7 @@ TEST(CourierResume, KilledMidwayResumesWithoutRefetchingFinishedSlices) {
   auto run = courier.start(url, target, nullptr, nullptr, nullptr);
   ASSERT_EQ(Await(courier, run), SUCCESSED) << rec.logText();
   EXPECT_EQ(Md5Of(target), file.md5);
+  EXPECT_EQ(courier.deliveredMd5(target), file.md5) << "the bytes of both runs hashed";
   EXPECT_EQ(rec.countInLog("Load exist slice success.\n"), 1);
   EXPECT_FALSE(FileExists(index_path));
 

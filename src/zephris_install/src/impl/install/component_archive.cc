@@ -11,6 +11,10 @@ bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_s
 bool ArchiveMd5Matches(const std::wstring& path, const std::string& expected, std::string* local) {
   const std::string md5 = base::FileMd5Hex(path);
   if (local) *local = md5;
+  return Md5TextMatches(md5, expected);
+}
+
+bool Md5TextMatches(const std::string& md5, const std::string& expected) {
   if (md5.size() != expected.size()) return false;
   for (size_t i = 0; i < md5.size(); ++i) {
     if (std::tolower(static_cast<unsigned char>(md5[i])) != std::tolower(static_cast<unsigned char>(expected[i]))) {

@@ -3,6 +3,7 @@
 // archives already on disk and the download of the others.
 #include <windows.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -183,7 +184,17 @@ bool Install::Download() {
 
 bool Install::CheckAndHoldArchive(const std::wstring& path, const std::string& md5, std::string* local) {
   base::ScopedKernelHandle held = HoldArchive(path);
-  if (!ArchiveMd5Matches(path, md5, local)) return false;
+  // The downloader hashed the file it just delivered while writing it; held
+  // now and unchanged since, the file needs no second pass.
+  std::string delivered = courier_ ? courier_->deliveredMd5(base::WideToUtf8(path)) : std::string();
+  // Reported in the form the file hash gives (upper-case hex).
+  for (char& c : delivered) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (held && !delivered.empty()) {
+    if (local) *local = delivered;
+    if (!Md5TextMatches(delivered, md5)) return false;
+  } else if (!ArchiveMd5Matches(path, md5, local)) {
+    return false;
+  }
   if (held) held_archives_[path] = std::move(held);
   return true;
 }

@@ -108,6 +108,9 @@ TEST_P(DownloadFaultTest, EndsWithItsResultCode) {
   if (c.result == 7) {
     EXPECT_EQ(outcome.out["error_message"], component["url"]);
     EXPECT_EQ(outcome.out["detail_code_0"], 1);
+    // The MD5 reported is the downloaded file's own, however it was taken.
+    EXPECT_EQ(outcome.out["error_message_1"], base::FileMd5Hex(ComponentDir() / "client.7z"));
+    EXPECT_EQ(outcome.out["error_message_1"], base::FileMd5Hex(RigArchive("engine-test-client")));
   }
 }
 
