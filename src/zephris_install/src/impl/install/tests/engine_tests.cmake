@@ -24,21 +24,23 @@ set(_engine_test_env ${QL_HTTP_RIG_ENV} http_proxy= https_proxy= HTTP_PROXY= HTT
 set(_engine_test_fixtures web_api web_api_ca http_nginx http_fault engine_archives)
 
 # Runs that reach the install stage write the product's one uninstall entry
-# and URL protocol.
+# and URL protocol. Every run tells the machine's IPC peers of its progress
+# and errors, which a test's stand-in for the SDK process would hear as its own.
 ql_add_gtest(install_engine_test
   SOURCES tests/install_engine_test.cc tests/engine_test_rig.cc
   LIBS ql_net ql_base
   FIXTURES ${_engine_test_fixtures}
-  LOCKS registry_uninstall_quillorane
+  LOCKS registry_uninstall_quillorane ipc_clients
   ENV ${_engine_test_env}
   TIMEOUT 300)
 
-# Download-only runs: nothing shared but the servers. Several cases wait out
-# fifteen attempts 2 s apart.
+# Download-only runs: nothing shared but the servers and the IPC peers.
+# Several cases wait out fifteen attempts 2 s apart.
 ql_add_gtest(install_engine_download_test
   SOURCES tests/install_engine_download_test.cc tests/engine_test_rig.cc
   LIBS ql_net ql_base
   FIXTURES ${_engine_test_fixtures}
+  LOCKS ipc_clients
   ENV ${_engine_test_env}
   TIMEOUT 300)
 
