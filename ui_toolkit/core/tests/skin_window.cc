@@ -12,6 +12,10 @@ SkinWindow::SkinWindow(std::wstring skin, int scale) : skin_(std::move(skin)), s
 SkinWindow::~SkinWindow() { Destroy(); }
 
 bool SkinWindow::Open(bool activate) {
+  // The pointer is the display's, shared with every test before: left over
+  // the window (every test window opens at one place), it would hover a
+  // control and change its state and pixels under the test.
+  ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
   paint_manager_.GetDpiHelper()->SetScaleFromDpi(::MulDiv(96, scale_, 100));
   if (Create(nullptr, L"skin test", WS_POPUP | WS_CLIPCHILDREN, 0, 40, 40, 400, 300) == nullptr) return false;
   ::ShowWindow(Hwnd(), activate ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);

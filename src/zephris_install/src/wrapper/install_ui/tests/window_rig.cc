@@ -150,6 +150,9 @@ WindowRun::~WindowRun() {
 }
 
 bool WindowRun::Start() {
+  // The pointer is the display's, shared with every test before: left over
+  // the window, it would hover its controls and change what they show.
+  ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
   ui_ = std::thread([window = window_, done = done_] {
     window->Exec();
     done->store(true);
